@@ -1,0 +1,108 @@
+// The audio library's public interface: output device, channels created from
+// files, and channel control. Every call is made from one thread (the
+// program's UI thread); decoding and output run on the library's own threads.
+// Handle 0 is "no channel": every call accepts it and does nothing / yields 0.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace audio {
+
+using Handle = uint32_t;
+
+// Flag bits of the creation calls.
+constexpr uint32_t kFloatSamples = 256;       // byte counts use 4-byte float samples (else 2)
+constexpr uint32_t kModuleInterpolate = 0x200; // normal interpolation for modules
+constexpr uint32_t kExactLength = 0x20000;    // compute the exact length when opening
+constexpr uint32_t kMeasureOnly = 0x100000;   // module opened only to read its length
+constexpr uint32_t kUrlNoKeep = 0x100000;     // URL stream without keeping the whole download
+
+// Channel type codes. Modules use 0x20000..0x20004 (the release call for
+// modules is chosen by them); every other code is a stream.
+enum TypeCode : uint32_t {
+    kTypeModMod = 0x20000,
+    kTypeModMtm = 0x20001,
+    kTypeModS3m = 0x20002,
+    kTypeModXm = 0x20003,
+    kTypeModIt = 0x20004,
+    kTypeWav = 0x30001,
+    kTypeAiff = 0x30002,
+    kTypeMp1 = 0x30003,
+    kTypeMp2 = 0x30004,
+    kTypeMp3 = 0x30005,
+    kTypeOgg = 0x30006,
+    kTypeWma = 0x40000,
+    kTypeMidi = 0x50000,
+    kTypeCd = 0x60000,
+    kTypeUrl = 0x70000,
+};
+
+// Channel information record: six 32-bit values.
+struct ChannelInfo {
+    uint32_t flags = 0;
+    uint32_t rate = 0;     // sample rate in Hz
+    uint32_t channels = 0; // channel count
+    uint32_t bits = 0;     // 32 for float channels, else 16
+    uint32_t type = 0;     // TypeCode
+    uint32_t reserved = 0;
+};
+
+// Channel activity.
+constexpr int kStopped = 0; // stopped, ended, or no channel
+constexpr int kPlaying = 1;
+constexpr int kPaused = 3;
+
+// Library-wide settings (the value is kept; unknown options are ignored).
+void configure(uint32_t option, uint32_t value);
+
+// Opens the output device (device -1 = default; rate in Hz; kFloatSamples).
+// False when no device can be opened.
+bool openOutput(int device, uint32_t rate, uint32_t flags);
+// Closes the device and releases every channel (tests, program end).
+void closeOutput();
+// Stops all output / starts it again (channels keep their state).
+void stopOutput();
+void startOutput();
+
+// Nonzero when floating-point output is available.
+uint32_t probeFloatOutput();
+
+// Creation calls: a channel handle, or 0 when the content is not of the kind.
+// Creating never touches the output device; only play() does.
+Handle openFileChannel(const std::string& path, uint64_t offset, uint64_t length, uint32_t flags);
+Handle openWmaChannel(const std::string& nameOrUrl, uint32_t flags);
+Handle openCdChannel(const std::string& trackFile, uint32_t flags);
+Handle openModuleChannel(const std::string& path, uint64_t offset, uint64_t length, uint32_t flags,
+                         uint32_t rate);
+Handle openMidiChannel(const std::string& path, uint64_t offset, uint64_t length, uint32_t flags,
+                       uint32_t rate);
+
+bool channelInfo(Handle h, ChannelInfo& info);
+bool releaseStream(Handle h);
+bool releaseModule(Handle h);
+
+// Lengths and positions in bytes of the decoded PCM at the channel's own rate
+// and channel count (4 bytes a sample with kFloatSamples, else 2).
+uint64_t lengthBytes(Handle h);
+uint64_t positionBytes(Handle h);
+double bytesToSeconds(Handle h, uint64_t bytes);
+bool seekBytes(Handle h, uint64_t position);
+
+int activity(Handle h);
+bool play(Handle h, bool restart);
+bool pause(Handle h);
+bool stop(Handle h);
+
+// rate -1, volume -1 (0..100) and pan -101 (-100..100) leave a value unchanged.
+bool setAttributes(Handle h, int rate, int volume, int pan);
+// Any pointer may be null.
+bool readAttributes(Handle h, uint32_t* rate, int* volume, int* pan);
+
+// Pulls the next frames of what the channel would send to the device
+// (44100 Hz stereo float, volume and pan applied) from a channel that is not
+// playing. Returns the frames written; fewer than asked only at the end.
+size_t renderOutput(Handle h, float* stereo, size_t frames);
+
+} // namespace audio

@@ -1,0 +1,15 @@
+// Sound attributes of a channel as display texts for the track information.
+#pragma once
+
+#include <string>
+
+#include "engine/Tonik_utilfunc.h"
+
+struct TSndAttrib {
+    std::string SampleRate;  // "44 kHz": thousands, truncated
+    std::string ChannelType; // the library's type code, decimal
+    std::string BitRate;     // "128 kbps": average over the whole file
+    std::string ChannelMode; // "Mono", "Stereo", "4.1", "5.1", "7.1" or "Unknown"
+};
+
+TSndAttrib GetSndAttrib(HSTREAM Channel, const std::string& FileName);

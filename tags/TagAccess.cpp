@@ -1,0 +1,212 @@
+#include "tags/TagAccess.h"
+
+#include <utility>
+
+#include "engine/Tonik_utilfunc.h"
+#include "platform/CodePage.h"
+#include "tags/ID3v1.h"
+#include "tags/ID3v2.h"
+#include "tags/OggVorbis.h"
+#include "tags/TagText.h"
+#include "tags/WMAfile.h"
+
+namespace {
+
+TagFailureHandler& FailureHandler() {
+    static TagFailureHandler handler;
+    return handler;
+}
+
+void ReportFailure(TagKind kind, const std::string& fileName) {
+    if (const TagFailureHandler& handler = FailureHandler()) handler(kind, fileName);
+}
+
+// One tag object for one read; a failed read leaves every field empty.
+template <class Tag, class Fill>
+TTagNames ReadWith(TagKind kind, const std::string& fileName, Fill fill) {
+    TTagNames names;
+    Tag tag;
+    if (tag.ReadFromFile(fileName))
+        fill(tag, names);
+    else
+        ReportFailure(kind, fileName);
+    return names;
+}
+
+bool Reported(bool saved, TagKind kind, const std::string& fileName) {
+    if (!saved) ReportFailure(kind, fileName);
+    return saved;
+}
+
+std::string FileNamePart(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+std::string Extension(const std::string& path) {
+    std::string name = FileNamePart(path);
+    size_t dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+} // namespace
+
+std::string_view TagKindName(TagKind Kind) {
+    switch (Kind) {
+    case TagKind::ID3v1: return "id3v1";
+    case TagKind::ID3v2: return "id3v2";
+    case TagKind::OggVorbis: return "ogg";
+    case TagKind::WMA: return "wma";
+    }
+    return {};
+}
+
+void SetTagFailureHandler(TagFailureHandler Handler) { FailureHandler() = std::move(Handler); }
+
+TTagNames ReadTags(const std::string& FileName, bool FromChannel, uint32_t CurrentChannel) {
+    TTagNames names;
+    std::string extension = Extension(FileName);
+    if (extension == ".mp3") {
+        names = ReadID3v1(FileName);
+        if (names.Title.empty()) names = ReadID3v2(FileName);
+    } else if (extension == ".ogg") {
+        names = ReadOggVorbis(FileName);
+    } else if (extension == ".wma") {
+        names = ReadWMA(FileName);
+    }
+    if (names.Title.empty()) names.Title = TitleFromFileName(FileName);
+    if (!FromChannel) {
+        names.Duration = FileDurationText(FileName);
+    } else if (CurrentChannel != 0) {
+        float seconds = ChannelSeconds(CurrentChannel);
+        names.Duration = FormatTime(seconds > 0 ? uint32_t(seconds) : 0);
+    }
+    return names;
+}
+
+TTagNames ReadID3v1(const std::string& FileName) {
+    return ReadWith<TID3v1>(TagKind::ID3v1, FileName, [](const TID3v1& tag, TTagNames& names) {
+        if (!tag.Exists) return;
+        names.Artist = tag.FGetArtist();
+        names.Title = tag.FGetTitle();
+        names.Year = tag.Year;
+        names.Genre = tag.FGetGenre();
+        names.Comment = tag.FGetComment();
+        names.Album = tag.FGetAlbum();
+    });
+}
+
+TTagNames ReadID3v2(const std::string& FileName) {
+    return ReadWith<TID3v2>(TagKind::ID3v2, FileName, [](const TID3v2& tag, TTagNames& names) {
+        if (!tag.Exists) return;
+        names.Artist = tag.Artist;
+        names.Title = tag.Title;
+        names.Year = tag.Year;
+        names.Genre = tag.Genre;
+        names.Comment = tag.Comment;
+        names.Album = tag.Album;
+        names.Composer = tag.Composer;
+        names.Encoder = tag.Encoder;
+        names.Copyright = tag.Copyright;
+        names.Web = tag.Link;
+        names.Language = tag.Language;
+        names.Track = std::to_string(tag.Track);
+    });
+}
+
+TTagNames ReadOggVorbis(const std::string& FileName) {
+    return ReadWith<TOggVorbis>(TagKind::OggVorbis, FileName, [](const TOggVorbis& tag, TTagNames& names) {
+        names.Title = tag.Title;
+        names.Artist = tag.Artist;
+        names.Album = tag.Album;
+        names.Genre = tag.Genre;
+        names.Comment = tag.Comment;
+    });
+}
+
+TTagNames ReadWMA(const std::string& FileName) {
+    return ReadWith<TWMAfile>(TagKind::WMA, FileName, [](const TWMAfile& tag, TTagNames& names) {
+        names.Title = platform::Utf16ToUtf8(tag.Title);
+        names.Artist = platform::Utf16ToUtf8(tag.Artist);
+        names.Album = platform::Utf16ToUtf8(tag.Album);
+        names.Genre = platform::Utf16ToUtf8(tag.Genre);
+        names.Comment = platform::Utf16ToUtf8(tag.Comment);
+    });
+}
+
+bool SaveID3v1(const std::string& FileName, const TTagNames& Names) {
+    TID3v1 tag;
+    tag.FSetTitle(Names.Title);
+    tag.FSetArtist(Names.Artist);
+    tag.FSetAlbum(Names.Album);
+    tag.FSetYear(tagtext::FirstChars(Names.Year, 4));
+    tag.FSetComment(Names.Comment);
+    tag.FSetGenre(Names.Genre);
+    return Reported(tag.SaveToFile(FileName), TagKind::ID3v1, FileName);
+}
+
+bool SaveID3v2(const std::string& FileName, const TTagNames& Names) {
+    uint16_t track = 0;
+    if (!Names.Track.empty()) {
+        std::optional<int32_t> number = tagtext::ParseDecimal(Names.Track);
+        if (!number) {
+            ReportFailure(TagKind::ID3v2, FileName);
+            return false;
+        }
+        track = uint16_t(*number);
+    }
+    TID3v2 tag;
+    tag.ResetData();
+    tag.FSetTitle(Names.Title);
+    tag.FSetArtist(Names.Artist);
+    tag.FSetAlbum(Names.Album);
+    tag.FSetYear(Names.Year);
+    tag.FSetComment(Names.Comment);
+    tag.FSetGenre(Names.Genre);
+    tag.FSetComposer(Names.Composer);
+    tag.FSetEncoder(Names.Encoder);
+    tag.FSetCopyright(Names.Copyright);
+    tag.FSetLink(Names.Web);
+    tag.FSetLanguage(Names.Language);
+    tag.FSetTrack(track);
+    return Reported(tag.SaveToFile(FileName), TagKind::ID3v2, FileName);
+}
+
+bool SaveOggVorbis(const std::string& FileName, const TTagNames& Names) {
+    TOggVorbis tag;
+    tag.Artist = Names.Artist;
+    tag.Title = Names.Title;
+    tag.Album = Names.Album;
+    tag.Genre = Names.Genre;
+    tag.Comment = Names.Comment;
+    return Reported(tag.SaveTag(FileName), TagKind::OggVorbis, FileName);
+}
+
+bool RemoveID3v1(const std::string& FileName) { return TID3v1().RemoveFromFile(FileName, false); }
+
+bool RemoveID3v2(const std::string& FileName) { return TID3v2().RemoveFromFile(FileName); }
+
+bool RemoveOggVorbis(const std::string& FileName) { return TOggVorbis().ClearTag(FileName); }
+
+std::string TitleFromFileName(const std::string& Path) {
+    std::string name = FileNamePart(Path);
+    return name.substr(0, name.size() - Extension(name).size());
+}
+
+static_assert(kGenreCount == MAX_MUSIC_GENRES);
+
+const std::array<std::string, kGenreCount>& EditorGenreList() {
+    static const std::array<std::string, kGenreCount> list = [] {
+        std::array<std::string, kGenreCount> names;
+        for (int i = 0; i < kGenreCount; ++i) names[i] = aTAG_MusicGenre[i];
+        names[40] = "Alt. Rock";
+        names[59] = "Gangsta Rap";
+        names[67] = "Psychedelic";
+        names[81] = "Folk/Rock";
+        names[84] = "Fast-Fusion";
+        names[123] = "A Cappella";
+        return names;
+    }();
+    return list;
+}
+
+std::string GenreName(int Index) {
+    return Index >= 0 && Index < kGenreCount ? EditorGenreList()[Index] : std::string();
+}

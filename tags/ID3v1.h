@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+class TagStream;
+
 constexpr int MAX_MUSIC_GENRES = 148;
 
 // Genre names by the value of the genre byte.
@@ -68,10 +70,16 @@ class TID3v1 {
     void FSetGenre(const std::string& Name);
 
   private:
-    // Where the blocks begin: the file's size less the blocks found.
-    int64_t TagStart(int64_t FileSize) const;
-    // The bytes SaveTag appends: the Lyrics3 block when due, then the record.
-    std::string BuildTail(bool Lyrics3Allowed);
-    // Replaces the file's bytes from From to its end with Tail.
-    bool ReplaceTail(const std::string& FileName, bool FromEnd, int64_t From, const std::string& Tail);
+    void ParseRecord(const unsigned char* Record);
+    void ReadLyrics3Fields(TagStream& File);
+    // Sets Exists, HasLyrics3 and Lyrics3Size from this file alone.
+    bool ExamineFile(const std::string& FileName);
+    // Empty when no Lyrics3 block is due.
+    std::string BuildLyrics3Block() const;
+    std::string BuildRecord() const;
+    // Cuts CutBytes off the end and appends the new blocks.
+    bool WriteBlocks(const std::string& FileName, int64_t CutBytes, bool Lyrics3Allowed);
+    // Replaces the last CutBytes of the file with Tail; on failure the file
+    // keeps its old end.
+    static bool ReplaceTail(const std::string& FileName, int64_t CutBytes, const std::string& Tail);
 };

@@ -53,6 +53,8 @@ class TagStream {
     // Writes all Count bytes at the position, extending the stream; raises
     // EFileError when they cannot all be written (disk full, ...).
     virtual void Write(const void* Buffer, int64_t Count) = 0;
+    // Writes the string's bytes at the position, without a length prefix.
+    void WriteString(const std::string& Text) { Write(Text.data(), static_cast<int64_t>(Text.size())); }
     // Returns the new position; a position before the start raises EFileError.
     virtual int64_t Seek(int64_t Offset, int Origin) = 0;
     int64_t Position() { return Seek(0, soFromCurrent); }
@@ -112,8 +114,6 @@ class TagStringStream : public TagStream {
     int64_t Size() override { return static_cast<int64_t>(data_.size()); }
     void SetSize(int64_t NewSize) override;
 
-    // Writes the string's bytes at the position, without a length prefix.
-    void WriteString(const std::string& Text) { Write(Text.data(), static_cast<int64_t>(Text.size())); }
     const std::string& DataString() const { return data_; }
 
   protected:

@@ -1,0 +1,372 @@
+#include "ID3v1.h"
+
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "platform/CodePage.h"
+#include "tags/TagFile.h"
+#include "tags/TagText.h"
+
+using tagtext::Trim;
+using tagtext::TrimRight;
+
+const std::array<const char*, MAX_MUSIC_GENRES> aTAG_MusicGenre = {
+    "Blues", "Classic Rock", "Country", "Dance", "Disco", "Funk", "Grunge", "Hip-Hop", "Jazz", "Metal",
+    "New Age", "Oldies", "Other", "Pop", "R&B", "Rap", "Reggae", "Rock", "Techno", "Industrial",
+    "Alternative", "Ska", "Death Metal", "Pranks", "Soundtrack", "Euro-Techno", "Ambient", "Trip-Hop",
+    "Vocal", "Jazz+Funk", "Fusion", "Trance", "Classical", "Instrumental", "Acid", "House", "Game",
+    "Sound Clip", "Gospel", "Noise", "AlternRock", "Bass", "Soul", "Punk", "Space", "Meditative",
+    "Instrumental Pop", "Instrumental Rock", "Ethnic", "Gothic", "Darkwave", "Techno-Industrial",
+    "Electronic", "Pop-Folk", "Eurodance", "Dream", "Southern Rock", "Comedy", "Cult", "Gangsta",
+    "Top 40", "Christian Rap", "Pop/Funk", "Jungle", "Native American", "Cabaret", "New Wave",
+    "Psychadelic", "Rave", "Showtunes", "Trailer", "Lo-Fi", "Tribal", "Acid Punk", "Acid Jazz", "Polka",
+    "Retro", "Musical", "Rock & Roll", "Hard Rock", "Folk", "Folk-Rock", "National Folk", "Swing",
+    "Fast Fusion", "Bebob", "Latin", "Revival", "Celtic", "Bluegrass", "Avantgarde", "Gothic Rock",
+    "Progressive Rock", "Psychedelic Rock", "Symphonic Rock", "Slow Rock", "Big Band", "Chorus",
+    "Easy Listening", "Acoustic", "Humour", "Speech", "Chanson", "Opera", "Chamber Music", "Sonata",
+    "Symphony", "Booty Bass", "Primus", "Porn Groove", "Satire", "Slow Jam", "Club", "Tango", "Samba",
+    "Folklore", "Ballad", "Power Ballad", "Rhythmic Soul", "Freestyle", "Duet", "Punk Rock", "Drum Solo",
+    "A capella", "Euro-House", "Dance Hall", "Goa", "Drum & Bass", "Club-House", "Hardcore", "Terror",
+    "Indie", "BritPop", "Negerpunk", "Polsk Punk", "Beat", "Christian Gangsta Rap", "Heavy Metal",
+    "Black Metal", "Crossover", "Contemporary Christian", "Christian Rock", "Merengue", "Salsa",
+    "Thrash Metal", "Anime", "JPop", "Synthpop"};
+
+namespace {
+
+constexpr int kRecordSize = 128;
+constexpr int kMarkSize = 15; // 6-digit size and "LYRICS200"
+constexpr char kLyricsBegin[] = "LYRICSBEGIN";
+constexpr int kLyricsBeginSize = 11;
+constexpr int kMaxFieldSize = 99999;
+
+std::string FromFile(std::string_view raw) {
+    return platform::LegacyToUtf8(raw);
+}
+
+std::string ToFile(const std::string& text) {
+    return platform::Utf8ToLegacy(text);
+}
+
+// A field of the record: at most size bytes of the text in the file's code page.
+void PutField(char* at, const std::string& text, size_t size) {
+    std::string bytes = ToFile(text);
+    std::memcpy(at, bytes.data(), std::min(bytes.size(), size));
+}
+
+std::string UpperAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+void SetWithExtended(std::string& plain, std::string& extended, const std::string& value) {
+    plain = TrimRight(value);
+    extended = ToFile(plain).size() >= 31 ? plain : std::string();
+}
+
+} // namespace
+
+TID3v1::TID3v1() {
+    ResetData();
+}
+
+void TID3v1::ResetData() {
+    Exists = false;
+    VersionID = 1;
+    Title.clear();
+    Artist.clear();
+    Album.clear();
+    Year.clear();
+    Comment.clear();
+    Track = 0;
+    GenreID = 255;
+    HasLyrics3 = false;
+    Lyrics3Size = 0;
+    ExtArtist.clear();
+    ExtAlbum.clear();
+    ExtTitle.clear();
+    ExtComment.clear();
+    Image.clear();
+    Author.clear();
+    Lyrics.clear();
+}
+
+bool TID3v1::ReadFromFile(const std::string& FileName) {
+    ResetData();
+    return ReadTag(FileName, true);
+}
+
+bool TID3v1::ReadTag(const std::string& FileName, bool Parse) {
+    try {
+        TagFileStream file(FileName, FileMode::ReadOnly | FileMode::ShareDenyWrite);
+        const int64_t size = file.Size();
+        // A file shorter than a block it seems to hold has no such block.
+        if (size >= kRecordSize) {
+            unsigned char record[kRecordSize] = {};
+            file.Seek(size - kRecordSize, soFromBeginning);
+            file.Read(record, kRecordSize);
+            if (std::memcmp(record, "TAG", 3) == 0) Exists = true;
+            if (Exists && Parse) ParseRecord(record);
+        }
+        const int64_t skip = Exists ? kRecordSize + kMarkSize : kMarkSize;
+        if (size < skip) return true;
+        char mark[kMarkSize] = {};
+        file.Seek(size - skip, soFromBeginning);
+        file.Read(mark, kMarkSize);
+        if (std::memcmp(mark + 6, "LYRICS200", 9) != 0) return true;
+        Lyrics3Size = tagtext::ParseDecimal(std::string_view(mark, 6)).value_or(0);
+        if (Lyrics3Size <= 0) return true;
+        const int64_t start = size - Lyrics3Size - skip;
+        char begin[kLyricsBeginSize] = {};
+        if (start >= 0) {
+            file.Seek(start, soFromBeginning);
+            file.Read(begin, kLyricsBeginSize);
+        }
+        HasLyrics3 = std::memcmp(begin, kLyricsBegin, kLyricsBeginSize) == 0;
+        if (!HasLyrics3) {
+            Lyrics3Size = 0;
+            return true;
+        }
+        if (Parse) ReadLyrics3Fields(file);
+        return true;
+    } catch (const EFileError&) {
+        return false;
+    }
+}
+
+void TID3v1::ParseRecord(const unsigned char* record) {
+    auto text = [&](int offset, int size) {
+        return FromFile(TrimRight(std::string_view(reinterpret_cast<const char*>(record) + offset, size)));
+    };
+    const unsigned char c28 = record[125], c29 = record[126];
+    VersionID = ((c28 == 0 && c29 != 0) || (c28 == 0x20 && c29 != 0x20)) ? 2 : 1;
+    FSetTitle(text(3, 30));
+    FSetArtist(text(33, 30));
+    FSetAlbum(text(63, 30));
+    FSetYear(text(93, 4));
+    if (VersionID == 1) {
+        FSetComment(text(97, 30));
+    } else {
+        FSetComment(text(97, 28));
+        Track = record[126];
+    }
+    GenreID = record[127];
+}
+
+void TID3v1::ReadLyrics3Fields(TagStream& file) {
+    // Every pass consumes at least a whole header, and a header cut short by
+    // the end of the file ends the loop, so the file's size bounds it.
+    for (;;) {
+        char header[8];
+        if (file.Read(header, 8) != 8) return;
+        const int32_t size = tagtext::ParseDecimal(std::string_view(header + 3, 5)).value_or(-1);
+        if (size < 0) return;
+        std::string data(static_cast<size_t>(size), '\0');
+        data.resize(static_cast<size_t>(file.Read(data.data(), size)));
+        const std::string_view name(header, 3);
+        if (name == "IND") {
+        } else if (name == "LYR") {
+            std::string lines = tagtext::ReplaceAll(Trim(data), "\r", "\r\n");
+            Lyrics = FromFile(tagtext::ReplaceAll(lines, "\r\n\n", "\r\n"));
+        } else if (name == "INF") {
+            FSetComment(FromFile(Trim(data)));
+        } else if (name == "AUT") {
+            Author = FromFile(Trim(data));
+        } else if (name == "EAL") {
+            FSetAlbum(FromFile(Trim(data)));
+        } else if (name == "EAR") {
+            FSetArtist(FromFile(Trim(data)));
+        } else if (name == "ETT") {
+            FSetTitle(FromFile(Trim(data)));
+        } else if (name == "IMG") {
+            Image = FromFile(data);
+        } else {
+            return;
+        }
+    }
+}
+
+std::string TID3v1::BuildLyrics3Block() const {
+    const bool anyContent = !Lyrics.empty() || !Author.empty() || !Image.empty();
+    const bool anyText = !Lyrics.empty() || !Author.empty() || !ExtArtist.empty() || !ExtAlbum.empty() ||
+                         !ExtComment.empty() || !ExtTitle.empty();
+    if (!anyContent || !anyText) return {};
+    std::string block = kLyricsBegin;
+    block += Lyrics.empty() ? "IND0000200" : "IND0000210";
+    const std::pair<const char*, const std::string*> fields[] = {
+        {"EAL", &ExtAlbum}, {"EAR", &ExtArtist}, {"ETT", &ExtTitle}, {"INF", &ExtComment},
+        {"AUT", &Author},   {"LYR", &Lyrics},    {"IMG", &Image}};
+    for (const auto& [name, value] : fields) {
+        if (Trim(*value).empty()) continue;
+        const std::string bytes = ToFile(*value);
+        // Five digits cannot give a longer size; the save is refused rather
+        // than cutting the text.
+        if (bytes.size() > kMaxFieldSize) throw EFileError(name, "Lyrics3 field too long");
+        char size[6];
+        std::snprintf(size, sizeof size, "%05zu", bytes.size());
+        block += name;
+        block += size;
+        block += bytes;
+    }
+    char mark[7];
+    std::snprintf(mark, sizeof mark, "%06zu", block.size());
+    return block + mark + "LYRICS200";
+}
+
+std::string TID3v1::BuildRecord() const {
+    char record[kRecordSize] = {};
+    std::memcpy(record, "TAG", 3);
+    PutField(record + 3, TrimRight(FGetTitle()), 30);
+    PutField(record + 33, TrimRight(FGetArtist()), 30);
+    PutField(record + 63, TrimRight(FGetAlbum()), 30);
+    PutField(record + 93, Year, 4);
+    PutField(record + 97, TrimRight(FGetComment()), 30);
+    if (Track != 0) {
+        record[125] = 0;
+        record[126] = static_cast<char>(Track);
+    }
+    record[127] = static_cast<char>(GenreID);
+    return std::string(record, kRecordSize);
+}
+
+bool TID3v1::ReplaceTail(const std::string& FileName, int64_t CutBytes, const std::string& Tail) {
+    if (!WideFileSetAttr(FileName, 0)) return false;
+    try {
+        TagFileStream file(FileName, FileMode::ReadWrite | FileMode::ShareDenyWrite);
+        const int64_t size = file.Size();
+        const int64_t from = size - CutBytes;
+        if (from < 0) return false;
+        std::string old(static_cast<size_t>(CutBytes), '\0');
+        file.Seek(from, soFromBeginning);
+        file.ReadBuffer(old.data(), CutBytes);
+        try {
+            file.Seek(from, soFromBeginning);
+            file.WriteString(Tail);
+            file.SetSize(from + static_cast<int64_t>(Tail.size()));
+            file.Flush();
+        } catch (const EFileError&) {
+            // The old blocks go back where they were: that space was the
+            // file's before, so a full disk does not stop it.
+            file.Seek(from, soFromBeginning);
+            file.WriteString(old);
+            file.SetSize(size);
+            return false;
+        }
+        return true;
+    } catch (const EFileError&) {
+        return false;
+    }
+}
+
+bool TID3v1::WriteBlocks(const std::string& FileName, int64_t CutBytes, bool Lyrics3Allowed) {
+    std::string lyrics;
+    try {
+        if (Lyrics3Allowed) lyrics = BuildLyrics3Block();
+    } catch (const EFileError&) {
+        return false;
+    }
+    if (!ReplaceTail(FileName, CutBytes, lyrics + BuildRecord())) return false;
+    HasLyrics3 = HasLyrics3 || !lyrics.empty();
+    if (!lyrics.empty()) Lyrics3Size = static_cast<int32_t>(lyrics.size()) - kMarkSize;
+    return true;
+}
+
+bool TID3v1::SaveTag(const std::string& FileName, bool Lyrics3Allowed) {
+    return WriteBlocks(FileName, 0, Lyrics3Allowed);
+}
+
+bool TID3v1::ExamineFile(const std::string& FileName) {
+    Exists = false;
+    HasLyrics3 = false;
+    Lyrics3Size = 0;
+    return ReadTag(FileName, false);
+}
+
+bool TID3v1::RemoveFromFile(const std::string& FileName, bool Rewrite) {
+    if (!ExamineFile(FileName)) return false;
+    if (!Exists && !HasLyrics3) return true;
+    const int64_t cut = FGetTagSize();
+    if (!ReplaceTail(FileName, cut, Rewrite ? BuildRecord() : std::string())) return false;
+    Exists = Rewrite;
+    HasLyrics3 = false;
+    Lyrics3Size = 0;
+    return true;
+}
+
+bool TID3v1::SaveToFile(const std::string& FileName) {
+    if (!ExamineFile(FileName)) return false;
+    const int64_t cut = FGetTagSize();
+    HasLyrics3 = false;
+    Lyrics3Size = 0;
+    if (!WriteBlocks(FileName, cut, true)) return false;
+    Exists = true;
+    return true;
+}
+
+std::string TID3v1::FGetTitle() const {
+    return ExtTitle.empty() ? Title : ExtTitle;
+}
+
+std::string TID3v1::FGetArtist() const {
+    return ExtArtist.empty() ? Artist : ExtArtist;
+}
+
+std::string TID3v1::FGetAlbum() const {
+    return ExtAlbum.empty() ? Album : ExtAlbum;
+}
+
+std::string TID3v1::FGetComment() const {
+    return ExtComment.empty() ? Comment : ExtComment;
+}
+
+std::string TID3v1::FGetGenre() const {
+    return GenreID < MAX_MUSIC_GENRES ? aTAG_MusicGenre[GenreID] : std::string();
+}
+
+std::string TID3v1::FGetTrackString() const {
+    return Track == 0 ? std::string() : std::to_string(Track);
+}
+
+int32_t TID3v1::FGetLyrics2Size() const {
+    return Lyrics3Size > 0 ? Lyrics3Size + kMarkSize : 0;
+}
+
+int32_t TID3v1::FGetTagSize() const {
+    return FGetLyrics2Size() + (Exists ? kRecordSize : 0);
+}
+
+bool TID3v1::FGetHasLyrics() const {
+    return !Trim(Lyrics).empty();
+}
+
+void TID3v1::FSetTitle(const std::string& Value) {
+    SetWithExtended(Title, ExtTitle, Value);
+}
+
+void TID3v1::FSetArtist(const std::string& Value) {
+    SetWithExtended(Artist, ExtArtist, Value);
+}
+
+void TID3v1::FSetAlbum(const std::string& Value) {
+    SetWithExtended(Album, ExtAlbum, Value);
+}
+
+void TID3v1::FSetComment(const std::string& Value) {
+    SetWithExtended(Comment, ExtComment, Value);
+}
+
+void TID3v1::FSetYear(const std::string& Value) {
+    Year = tagtext::FirstChars(TrimRight(Value), 4);
+}
+
+void TID3v1::FSetGenre(const std::string& Name) {
+    GenreID = 255;
+    const std::string wanted = UpperAscii(Name);
+    for (int i = 0; i < MAX_MUSIC_GENRES; ++i) {
+        if (UpperAscii(aTAG_MusicGenre[i]) == wanted) {
+            GenreID = static_cast<uint8_t>(i);
+            return;
+        }
+    }
+}

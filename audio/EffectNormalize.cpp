@@ -26,7 +26,7 @@ void Normalizer::setParameters(const NormalizeRecord& record) {
     record_ = record;
     target_ = clampParameter(record.target, 0.01, kCeiling, 0.85);
     quiet_ = clampParameter(record.quiet, 0.0, target_, 0.1);
-    rate_ = clampParameter(record.rate, 0.0, 1.0, 0.02);
+    rate_ = clampParameter(record.rate, 0.001, 1.0, 0.02);
     maxAmp_ = clampParameter(record.maxAmp, 1.0, 10.0, 1.0);
     const double window = record.window > 0 ? record.window : 1.0;
     const size_t blocks = size_t(clampParameter(window / kBlockSeconds, 1.0, 1000.0, 100.0));

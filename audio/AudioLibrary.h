@@ -12,6 +12,9 @@ namespace audio {
 
 using Handle = uint32_t;
 
+// The output's rate: channels are converted to it and mixed in stereo float.
+constexpr uint32_t kOutputRate = 44100;
+
 // Flag bits of the creation calls.
 constexpr uint32_t kFloatSamples = 256;       // byte counts use 4-byte float samples (else 2)
 constexpr uint32_t kModuleInterpolate = 0x200; // normal interpolation for modules
@@ -49,6 +52,9 @@ struct ChannelInfo {
     uint32_t reserved = 0;
 };
 
+// Which creation call made a channel.
+enum class ChannelKind { None, File, Wma, Cd, Module, Midi, Url };
+
 // Channel activity.
 constexpr int kStopped = 0; // stopped, ended, or no channel
 constexpr int kPlaying = 1;
@@ -56,9 +62,13 @@ constexpr int kPaused = 3;
 
 // Library-wide settings (the value is kept; unknown options are ignored).
 void configure(uint32_t option, uint32_t value);
+// The value last given to configure for option, 0 when never set.
+uint32_t configuration(uint32_t option);
 
-// Opens the output device (device -1 = default; rate in Hz; kFloatSamples).
-// False when no device can be opened.
+// Opens the output device (device -1 = default, else SDL's device index)
+// and starts it. The library mixes at 44100 Hz stereo float: rate must be
+// 44100 (or 0) and flags may only hold kFloatSamples. False when no device
+// can be opened; true when it is open already.
 bool openOutput(int device, uint32_t rate, uint32_t flags);
 // Closes the device and releases every channel (tests, program end).
 void closeOutput();
@@ -80,6 +90,9 @@ Handle openMidiChannel(const std::string& path, uint64_t offset, uint64_t length
                        uint32_t rate);
 
 bool channelInfo(Handle h, ChannelInfo& info);
+ChannelKind channelKind(Handle h);
+// Each frees only its own kind: releaseModule the channels of
+// openModuleChannel, releaseStream all others; false (nothing freed) else.
 bool releaseStream(Handle h);
 bool releaseModule(Handle h);
 
@@ -91,18 +104,26 @@ double bytesToSeconds(Handle h, uint64_t bytes);
 bool seekBytes(Handle h, uint64_t position);
 
 int activity(Handle h);
+// Resumes from the position (from 0 with restart, or once the channel has
+// ended). False while no output is open and for measure-only channels.
 bool play(Handle h, bool restart);
 bool pause(Handle h);
+// Keeps the position.
 bool stop(Handle h);
 
-// rate -1, volume -1 (0..100) and pan -101 (-100..100) leave a value unchanged.
+// rate -1, volume -1 (0..100) and pan -101 (-100..100) leave a value
+// unchanged. The rate (100..1000000 Hz) is the one the channel's samples are
+// played at; pan is a balance (-100 silences the right side). False, and
+// nothing changed, when a value is out of range.
 bool setAttributes(Handle h, int rate, int volume, int pan);
-// Any pointer may be null.
+// Any pointer may be null. A new channel plays at its own rate, volume 100,
+// pan 0.
 bool readAttributes(Handle h, uint32_t* rate, int* volume, int* pan);
 
 // Pulls the next frames of what the channel would send to the device
 // (44100 Hz stereo float, volume and pan applied) from a channel that is not
-// playing. Returns the frames written; fewer than asked only at the end.
+// playing. Returns the frames written; fewer than asked only at the end (0
+// for a playing or measure-only channel).
 size_t renderOutput(Handle h, float* stereo, size_t frames);
 
 } // namespace audio

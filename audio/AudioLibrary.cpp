@@ -1,0 +1,154 @@
+#include "AudioLibrary.h"
+
+#include <SDL_audio.h>
+
+#include "Effect.h"
+#include "Library.h"
+
+namespace audio {
+
+namespace {
+
+// Runs fn on the channel under the library's lock; none for an unknown handle.
+template <typename Result, typename Fn> Result WithChannel(Handle h, Result none, Fn&& fn) {
+    Library& library = Library::Instance();
+    std::lock_guard guard(library.lock);
+    Channel* channel = library.channels.find(h);
+    return channel ? fn(*channel) : none;
+}
+
+// Frees a channel of the kind wanted; destroyed outside the lock so that the
+// device's thread never waits for a decoder's clean-up.
+bool ReleaseIf(Handle h, bool (*wanted)(ChannelKind)) {
+    std::unique_ptr<Channel> released;
+    {
+        Library& library = Library::Instance();
+        std::lock_guard guard(library.lock);
+        Channel* channel = library.channels.find(h);
+        if (!channel || !wanted(channel->kind())) return false;
+        released = library.channels.take(h);
+    }
+    return true;
+}
+
+} // namespace
+
+void configure(uint32_t option, uint32_t value) {
+    Library& library = Library::Instance();
+    std::lock_guard guard(library.lock);
+    library.settings[option] = value;
+}
+
+uint32_t configuration(uint32_t option) {
+    Library& library = Library::Instance();
+    std::lock_guard guard(library.lock);
+    const auto it = library.settings.find(option);
+    return it == library.settings.end() ? 0 : it->second;
+}
+
+bool openOutput(int device, uint32_t rate, uint32_t flags) {
+    if ((rate != 0 && rate != kOutputRate) || (flags & ~kFloatSamples) != 0) return false;
+    return Library::Instance().device.open(device);
+}
+
+void closeOutput() {
+    Library& library = Library::Instance();
+    library.device.close();
+    std::map<Handle, std::unique_ptr<Channel>> released;
+    std::lock_guard guard(library.lock);
+    released = library.channels.takeAll();
+}
+
+void stopOutput() { Library::Instance().device.setPaused(true); }
+void startOutput() { Library::Instance().device.setPaused(false); }
+
+uint32_t probeFloatOutput() {
+    // SDL converts 32-bit float to whatever the hardware takes.
+    return SDL_AUDIO_ISFLOAT(AUDIO_F32SYS) && SDL_AUDIO_BITSIZE(AUDIO_F32SYS) == 32 ? 1 : 0;
+}
+
+bool channelInfo(Handle h, ChannelInfo& info) {
+    return WithChannel(h, false, [&](Channel& c) {
+        info = c.info();
+        return true;
+    });
+}
+
+ChannelKind channelKind(Handle h) {
+    return WithChannel(h, ChannelKind::None, [](Channel& c) { return c.kind(); });
+}
+
+bool releaseStream(Handle h) {
+    return ReleaseIf(h, [](ChannelKind kind) { return kind != ChannelKind::Module; });
+}
+
+bool releaseModule(Handle h) {
+    return ReleaseIf(h, [](ChannelKind kind) { return kind == ChannelKind::Module; });
+}
+
+uint64_t lengthBytes(Handle h) {
+    return WithChannel(h, uint64_t{0}, [](Channel& c) { return c.lengthBytes(); });
+}
+
+uint64_t positionBytes(Handle h) {
+    return WithChannel(h, uint64_t{0}, [](Channel& c) { return c.positionBytes(); });
+}
+
+double bytesToSeconds(Handle h, uint64_t bytes) {
+    return WithChannel(h, 0.0, [&](Channel& c) { return c.bytesToSeconds(bytes); });
+}
+
+bool seekBytes(Handle h, uint64_t position) {
+    return WithChannel(h, false, [&](Channel& c) { return c.seekBytes(position); });
+}
+
+int activity(Handle h) {
+    return WithChannel(h, kStopped, [](Channel& c) { return c.activity(); });
+}
+
+bool play(Handle h, bool restart) {
+    if (!Library::Instance().device.isOpen()) return false;
+    return WithChannel(h, false, [&](Channel& c) { return c.play(restart); });
+}
+
+bool pause(Handle h) {
+    return WithChannel(h, false, [](Channel& c) { return c.pause(); });
+}
+
+bool stop(Handle h) {
+    return WithChannel(h, false, [](Channel& c) {
+        c.stop();
+        return true;
+    });
+}
+
+bool setAttributes(Handle h, int rate, int volume, int pan) {
+    return WithChannel(h, false, [&](Channel& c) { return c.setAttributes(rate, volume, pan); });
+}
+
+bool readAttributes(Handle h, uint32_t* rate, int* volume, int* pan) {
+    return WithChannel(h, false, [&](Channel& c) {
+        if (rate) *rate = c.playbackRate();
+        if (volume) *volume = c.volume();
+        if (pan) *pan = c.pan();
+        return true;
+    });
+}
+
+size_t renderOutput(Handle h, float* stereo, size_t frames) {
+    return WithChannel(h, size_t{0}, [&](Channel& c) {
+        if (c.playing() || c.measureOnly()) return size_t{0};
+        return c.pull(stereo, frames);
+    });
+}
+
+bool editChannelEffects(
+    Handle h, const std::function<void(std::vector<EffectSlot>& effects, uint32_t rate,
+                                       uint32_t channels)>& fn) {
+    return WithChannel(h, false, [&](Channel& c) {
+        fn(c.effects(), c.playbackRate(), c.info().channels);
+        return true;
+    });
+}
+
+} // namespace audio

@@ -1,0 +1,203 @@
+// Real files through the real SDL device: activity over play, pause, stop
+// and the natural end on the dummy driver, and the mixed samples themselves
+// on the disk driver.
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <thread>
+#include <vector>
+
+#include "audio/AudioLibrary.h"
+#include "tests/fixtures/Fixtures.h"
+
+using namespace audio;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Folder {
+    std::string path = fixtures::MakeTempDir("nilo-playback");
+    ~Folder() { fixtures::RemoveTree(path); }
+};
+
+std::string Wav(const Folder& folder, const std::string& name, uint32_t rate, uint32_t channels,
+                double seconds) {
+    const std::string path = folder.path + "/" + name;
+    const auto frames = static_cast<uint64_t>(seconds * rate);
+    EXPECT_TRUE(fixtures::WriteWav16(path, rate, channels,
+                                     fixtures::ToInt16(fixtures::TestSignal(rate, channels, frames))));
+    return path;
+}
+
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+std::vector<float> RenderAll(Handle h) {
+    std::vector<float> all(2 * 4096);
+    size_t used = 0;
+    for (;;) {
+        const size_t got = renderOutput(h, all.data() + used, 4096);
+        used += 2 * got;
+        if (got < 4096) break;
+        all.resize(used + 2 * 4096);
+    }
+    all.resize(used);
+    return all;
+}
+
+size_t FirstSoundingFrame(const std::vector<float>& stereo) {
+    for (size_t i = 0; i < stereo.size(); ++i)
+        if (stereo[i] != 0.0f) return i / 2;
+    return stereo.size() / 2;
+}
+
+} // namespace
+
+TEST(Playback, ActivityFollowsPlayPauseStopAndTheNaturalEnd) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    Folder folder;
+    const Handle h = openFileChannel(Wav(folder, "a.wav", 44100, 2, 0.6), 0, 0, kFloatSamples);
+    ASSERT_NE(h, 0u);
+    EXPECT_EQ(activity(h), kStopped);
+    ASSERT_TRUE(openOutput(-1, 44100, kFloatSamples));
+
+    ASSERT_TRUE(play(h, false));
+    EXPECT_EQ(activity(h), kPlaying);
+    ASSERT_TRUE(WaitFor([&] { return positionBytes(h) > 0; }));
+
+    ASSERT_TRUE(pause(h));
+    EXPECT_EQ(activity(h), kPaused);
+    const uint64_t paused = positionBytes(h);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(positionBytes(h), paused);
+
+    ASSERT_TRUE(play(h, false));
+    EXPECT_EQ(activity(h), kPlaying);
+    ASSERT_TRUE(WaitFor([&] { return positionBytes(h) > paused; }));
+
+    ASSERT_TRUE(stop(h));
+    EXPECT_EQ(activity(h), kStopped);
+    const uint64_t stopped = positionBytes(h);
+    EXPECT_GT(stopped, paused);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(positionBytes(h), stopped);
+
+    // Resumes where it stopped and runs to its natural end.
+    ASSERT_TRUE(play(h, false));
+    EXPECT_GE(positionBytes(h), stopped);
+    ASSERT_TRUE(WaitFor([&] { return activity(h) == kStopped; }));
+    EXPECT_EQ(positionBytes(h), lengthBytes(h));
+
+    // Played again after its end, it starts over.
+    ASSERT_TRUE(play(h, false));
+    EXPECT_EQ(activity(h), kPlaying);
+    EXPECT_LT(positionBytes(h), lengthBytes(h));
+    closeOutput();
+}
+
+TEST(Playback, StoppedOutputHoldsPlayingChannels) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    Folder folder;
+    const Handle h = openFileChannel(Wav(folder, "a.wav", 22050, 1, 2.0), 0, 0, 0);
+    ASSERT_TRUE(openOutput(-1, 44100, kFloatSamples));
+    ASSERT_TRUE(play(h, false));
+    ASSERT_TRUE(WaitFor([&] { return positionBytes(h) > 0; }));
+    stopOutput();
+    std::this_thread::sleep_for(50ms);
+    const uint64_t held = positionBytes(h);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(positionBytes(h), held);
+    EXPECT_EQ(activity(h), kPlaying);
+    startOutput();
+    EXPECT_TRUE(WaitFor([&] { return positionBytes(h) > held; }));
+    closeOutput();
+}
+
+TEST(Playback, OpenOutputFailsCleanlyWhenTheDeviceCannotOpen) {
+    Folder folder;
+    // The disk driver initialises but cannot open a file in a missing folder.
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", (folder.path + "/missing/out.raw").c_str(), 1);
+    EXPECT_FALSE(openOutput(-1, 44100, kFloatSamples));
+    const Handle h = openFileChannel(Wav(folder, "a.wav", 44100, 2, 0.1), 0, 0, kFloatSamples);
+    EXPECT_FALSE(play(h, false));
+
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    EXPECT_FALSE(openOutput(-1, 48000, kFloatSamples));
+    EXPECT_FALSE(openOutput(99, 44100, kFloatSamples));
+    ASSERT_TRUE(openOutput(-1, 44100, kFloatSamples));
+    EXPECT_TRUE(openOutput(-1, 44100, kFloatSamples));
+    EXPECT_TRUE(play(h, false));
+    closeOutput();
+}
+
+TEST(Playback, TheDeviceReceivesTheSumOfThePlayingChannels) {
+    Folder folder;
+    const std::string a = Wav(folder, "a.wav", 44100, 2, 0.5);
+    const std::string b = Wav(folder, "b.wav", 22050, 1, 0.3);
+    const std::string raw = folder.path + "/out.raw";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "0", 1);
+
+    std::vector<float> expected;
+    {
+        const Handle ra = openFileChannel(a, 0, 0, kFloatSamples);
+        const Handle rb = openFileChannel(b, 0, 0, kFloatSamples);
+        ASSERT_TRUE(setAttributes(rb, -1, 60, 40));
+        expected = RenderAll(ra);
+        const std::vector<float> second = RenderAll(rb);
+        ASSERT_LT(second.size(), expected.size());
+        for (size_t i = 0; i < second.size(); ++i) expected[i] += second[i];
+        releaseStream(ra);
+        releaseStream(rb);
+    }
+
+    const Handle ha = openFileChannel(a, 0, 0, kFloatSamples);
+    const Handle hb = openFileChannel(b, 0, 0, kFloatSamples);
+    ASSERT_TRUE(setAttributes(hb, -1, 60, 40));
+    ASSERT_TRUE(openOutput(-1, 44100, kFloatSamples));
+    // Both start in the same device block.
+    stopOutput();
+    ASSERT_TRUE(play(ha, false));
+    ASSERT_TRUE(play(hb, false));
+    startOutput();
+    ASSERT_TRUE(WaitFor([&] { return activity(ha) == kStopped && activity(hb) == kStopped; }));
+    closeOutput();
+
+    std::ifstream in(raw, std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<float> heard(bytes.size() / sizeof(float));
+    std::memcpy(heard.data(), bytes.data(), heard.size() * sizeof(float));
+    const size_t start = FirstSoundingFrame(heard);
+    const size_t lead = FirstSoundingFrame(expected);
+    ASSERT_GE(start, lead);
+    ASSERT_GE(heard.size(), 2 * (start - lead) + expected.size());
+    for (size_t i = 2 * lead; i < expected.size(); ++i)
+        ASSERT_EQ(heard[2 * (start - lead) + i], expected[i]) << i;
+}
+
+TEST(Playback, CreationCallsRefuseOffsetsForeignContentAndStreamAddresses) {
+    Folder folder;
+    const std::string wav = Wav(folder, "a.wav", 44100, 2, 0.1);
+    EXPECT_EQ(openFileChannel(wav, 44, 0, 0), 0u);
+    EXPECT_EQ(openFileChannel(wav, 0, 100, 0), 0u);
+    EXPECT_EQ(openModuleChannel(wav, 4, 0, 0, 0), 0u);
+    EXPECT_EQ(openMidiChannel(wav, 0, 4, 0, 44100), 0u);
+    EXPECT_EQ(openWmaChannel("http://127.0.0.1:1/stream.wma", 0), 0u);
+    EXPECT_EQ(openCdChannel(folder.path + "/Track01.cda", 0), 0u);
+    EXPECT_EQ(openFileChannel(folder.path + "/missing.wav", 0, 0, 0), 0u);
+    const Handle h = openFileChannel(wav, 0, 0, 0);
+    EXPECT_EQ(channelKind(h), ChannelKind::File);
+    releaseStream(h);
+}

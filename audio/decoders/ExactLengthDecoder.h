@@ -1,0 +1,30 @@
+// Base of the decoders: holds read() to exactly lengthFrames() frames, so a
+// channel's length and the samples it delivers always agree, even when the
+// source ends early (padded with silence) or runs on (cut).
+#pragma once
+
+#include "audio/decoders/Decoder.h"
+
+namespace audio {
+
+class ExactLengthDecoder : public Decoder {
+  public:
+    uint64_t lengthFrames() const final { return length_; }
+    size_t read(float* out, size_t frames) final;
+    bool seek(uint64_t frame) final;
+
+  protected:
+    void setLength(uint64_t frames) { length_ = frames; }
+    uint64_t position() const { return position_; }
+    // Up to `frames` frames from the source's current position; 0 = ended.
+    virtual size_t decode(float* out, size_t frames) = 0;
+    // Positions the source so that the next decode() starts at `frame`.
+    virtual bool seekSource(uint64_t frame) = 0;
+
+  private:
+    uint64_t length_ = 0;
+    uint64_t position_ = 0;
+    bool sourceEnded_ = false;
+};
+
+} // namespace audio

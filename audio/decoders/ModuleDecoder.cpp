@@ -1,0 +1,128 @@
+// Tracker modules through libopenmpt, rendered stereo at the asked rate.
+#include <libopenmpt/libopenmpt.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "audio/AudioLibrary.h"
+#include "audio/decoders/ExactLengthDecoder.h"
+#include "platform/TextFile.h"
+
+namespace audio {
+namespace {
+
+constexpr uint32_t kDefaultRate = 44100;
+// Interpolation filter taps: linear for normal interpolation, else none.
+constexpr int32_t kInterpolatedTaps = 2;
+constexpr int32_t kNearestTaps = 1;
+
+struct ModuleDestroyer {
+    void operator()(openmpt_module* m) const { openmpt_module_destroy(m); }
+};
+using Module = std::unique_ptr<openmpt_module, ModuleDestroyer>;
+
+uint32_t TypeOf(openmpt_module* module)
+{
+    const char* raw = openmpt_module_get_metadata(module, "type");
+    const std::string type = raw ? raw : "";
+    openmpt_free_string(raw);
+    if (type == "mtm")
+        return kTypeModMtm;
+    if (type == "s3m" || type == "stm" || type == "stx")
+        return kTypeModS3m;
+    if (type == "xm")
+        return kTypeModXm;
+    if (type == "it" || type == "mptm")
+        return kTypeModIt;
+    return kTypeModMod;
+}
+
+// Cheap refusal of most foreign files before reading them whole; small files
+// get "want more data" and are decided by the full load.
+bool HeaderMayBeModule(const std::string& path)
+{
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    std::vector<uint8_t> head(openmpt_probe_file_header_get_recommended_size());
+    const size_t got = std::fread(head.data(), 1, head.size(), f);
+    const bool seekable = fseeko(f, 0, SEEK_END) == 0;
+    const off_t size = seekable ? ftello(f) : -1;
+    std::fclose(f);
+    if (size <= 0)
+        return false;
+    const int result = openmpt_probe_file_header(OPENMPT_PROBE_FILE_HEADER_FLAGS_DEFAULT, head.data(), got,
+                                                 static_cast<uint64_t>(size), openmpt_log_func_silent, nullptr,
+                                                 openmpt_error_func_ignore, nullptr, nullptr, nullptr);
+    return result != OPENMPT_PROBE_FILE_HEADER_RESULT_FAILURE;
+}
+
+class ModuleDecoder final : public ExactLengthDecoder {
+  public:
+    ModuleDecoder(Module module, uint32_t rate) : module_(std::move(module)), rate_(rate), type_(TypeOf(module_.get()))
+    {
+        const double seconds = openmpt_module_get_duration_seconds(module_.get());
+        setLength(std::isfinite(seconds) && seconds > 0 ? static_cast<uint64_t>(std::llround(seconds * rate_)) : 0);
+    }
+    uint32_t rate() const override { return rate_; }
+    uint32_t channels() const override { return 2; }
+    uint32_t typeCode() const override { return type_; }
+
+  private:
+    size_t decode(float* out, size_t frames) override
+    {
+        return openmpt_module_read_interleaved_float_stereo(module_.get(), static_cast<int32_t>(rate_), frames, out);
+    }
+
+    // The library places the song at the start of a tick; the rest of the
+    // way is rendered and dropped.
+    bool seekSource(uint64_t frame) override
+    {
+        const double landed = openmpt_module_set_position_seconds(module_.get(), static_cast<double>(frame) / rate_);
+        uint64_t at = landed > 0 ? static_cast<uint64_t>(std::llround(landed * rate_)) : 0;
+        if (at > frame)
+            at = frame;
+        std::vector<float> scratch(2 * 4096);
+        while (at < frame) {
+            const size_t n = std::min<uint64_t>(frame - at, 4096);
+            const size_t got = decode(scratch.data(), n);
+            if (got == 0)
+                return false;
+            at += got;
+        }
+        return true;
+    }
+
+    Module module_;
+    uint32_t rate_;
+    uint32_t type_;
+};
+
+} // namespace
+
+std::unique_ptr<Decoder> OpenModuleDecoder(const std::string& path, uint32_t rate, bool interpolate)
+{
+    if (rate == 0)
+        rate = kDefaultRate;
+    if (rate < 8000 || rate > 192000 || !HeaderMayBeModule(path))
+        return nullptr;
+    std::string data;
+    if (!platform::ReadWholeFile(path, data) || data.empty())
+        return nullptr;
+    const openmpt_module_initial_ctl ctls[] = {{"play.at_end", "stop"}, {"seek.sync_samples", "1"}, {nullptr, nullptr}};
+    Module module(openmpt_module_create_from_memory2(data.data(), data.size(), openmpt_log_func_silent, nullptr,
+                                                     openmpt_error_func_ignore, nullptr, nullptr, nullptr, ctls));
+    if (!module)
+        return nullptr;
+    openmpt_module_set_render_param(module.get(), OPENMPT_MODULE_RENDER_INTERPOLATIONFILTER_LENGTH,
+                                    interpolate ? kInterpolatedTaps : kNearestTaps);
+    auto decoder = std::make_unique<ModuleDecoder>(std::move(module), rate);
+    if (decoder->lengthFrames() == 0)
+        return nullptr;
+    return decoder;
+}
+
+} // namespace audio

@@ -24,7 +24,9 @@ struct EffectSlot {
 };
 
 // Runs fn on the channel's effect list with the channel locked against its
-// decoding thread. False (fn not run) for handle 0 or an unknown handle.
+// decoding thread; fn gets the channel's playback rate (as readAttributes
+// gives it) and its decoded channel count, and must not call the library.
+// False (fn not run) for handle 0 or an unknown handle.
 bool editChannelEffects(
     Handle h, const std::function<void(std::vector<EffectSlot>& effects, uint32_t rate,
                                        uint32_t channels)>& fn);

@@ -1,0 +1,65 @@
+// CPU share of one core while an MP3 plays through the SDL device (the dummy
+// driver unless SDL_AUDIODRIVER says otherwise): user + system time of the
+// process over the wall time, for an idle open device and for playback.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/resource.h>
+#include <thread>
+
+#include "engine/Tonik_utilfunc.h"
+#include "tests/fixtures/Fixtures.h"
+
+namespace {
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Percent of one core used by this process over the next `seconds`.
+double CpuShare(double seconds) {
+    const double cpu = CpuSeconds();
+    const auto started = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return 100.0 * (CpuSeconds() - cpu) / wall;
+}
+
+} // namespace
+
+int main() {
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    const std::string folder = fixtures::MakeTempDir("nilo-bench-playback");
+    const std::string wav = folder + "/signal.wav";
+    const std::string mp3 = folder + "/signal.mp3";
+    constexpr double kPlaySeconds = 10.0;
+    const auto frames = static_cast<uint64_t>((kPlaySeconds + 2) * 44100);
+    if (!fixtures::WriteWav16(wav, 44100, 2, fixtures::ToInt16(fixtures::TestSignal(44100, 2, frames))) ||
+        !fixtures::EncodeMp3(wav, mp3, "-b 192")) {
+        std::fprintf(stderr, "cannot make the MP3 (is lame installed?)\n");
+        fixtures::RemoveTree(folder);
+        return 1;
+    }
+    if (!audio::openOutput(-1, 44100, audio::kFloatSamples)) {
+        std::fprintf(stderr, "the output device cannot be opened\n");
+        fixtures::RemoveTree(folder);
+        return 1;
+    }
+    const double idle = CpuShare(3.0);
+    const HSTREAM h = CreateFileChannel(mp3, 0x20000, 0x20000);
+    audio::play(h, false);
+    const double playing = CpuShare(kPlaySeconds);
+    const bool stillPlaying = audio::activity(h) == audio::kPlaying;
+    FreeChannel(h);
+    audio::closeOutput();
+    fixtures::RemoveTree(folder);
+
+    std::printf("driver=%s\n", std::getenv("SDL_AUDIODRIVER"));
+    std::printf("idle_device_cpu_percent=%.3f\n", idle);
+    std::printf("mp3_playback_cpu_percent=%.3f (target below 2)\n", playing);
+    if (!stillPlaying) std::printf("warning: the MP3 ended before the measurement did\n");
+    return 0;
+}

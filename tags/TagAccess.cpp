@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "engine/Tonik_utilfunc.h"
+#include "engine/WholeSeconds.h"
 #include "platform/CodePage.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
@@ -75,8 +76,7 @@ TTagNames ReadTags(const std::string& FileName, bool FromChannel, uint32_t Curre
     if (!FromChannel) {
         names.Duration = FileDurationText(FileName);
     } else if (CurrentChannel != 0) {
-        float seconds = ChannelSeconds(CurrentChannel);
-        names.Duration = FormatTime(seconds > 0 ? uint32_t(seconds) : 0);
+        names.Duration = FormatTime(WholeSeconds(ChannelSeconds(CurrentChannel)));
     }
     return names;
 }

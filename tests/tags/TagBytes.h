@@ -49,13 +49,18 @@ inline std::string Lyrics3Field(const std::string& name, const std::string& data
     return name + size + data;
 }
 
-// "LYRICSBEGIN", the fields, the 6-digit size and "LYRICS200".
-inline std::string Lyrics3Block(const std::vector<std::pair<std::string, std::string>>& fields) {
-    std::string block = "LYRICSBEGIN";
-    for (const auto& [name, data] : fields) block += Lyrics3Field(name, data);
+// "LYRICSBEGIN", the field bytes as given, the 6-digit size and "LYRICS200".
+inline std::string Lyrics3Wrap(const std::string& fieldBytes) {
+    const std::string block = "LYRICSBEGIN" + fieldBytes;
     char size[7];
     std::snprintf(size, sizeof size, "%06zu", block.size());
     return block + size + "LYRICS200";
+}
+
+inline std::string Lyrics3Block(const std::vector<std::pair<std::string, std::string>>& fields) {
+    std::string bytes;
+    for (const auto& [name, data] : fields) bytes += Lyrics3Field(name, data);
+    return Lyrics3Wrap(bytes);
 }
 
 // An ID3v2 header whose size field counts bodySize bytes after the header.

@@ -84,6 +84,35 @@ inline std::string RunCommand(const std::string& command, int& status) {
     return out;
 }
 
+// Sets the legacy code page of tag texts for one test.
+class CodePageScope {
+  public:
+    explicit CodePageScope(const char* codePage) {
+        if (const char* old = std::getenv("NILO_CODEPAGE")) old_ = old;
+        ::setenv("NILO_CODEPAGE", codePage, 1);
+    }
+    ~CodePageScope() {
+        if (old_.empty())
+            ::unsetenv("NILO_CODEPAGE");
+        else
+            ::setenv("NILO_CODEPAGE", old_.c_str(), 1);
+    }
+    CodePageScope(const CodePageScope&) = delete;
+    CodePageScope& operator=(const CodePageScope&) = delete;
+
+  private:
+    std::string old_;
+};
+
+// Runs a Python script with Debian's interpreter (which has python3-mutagen)
+// on one file and returns what it printed.
+inline std::string RunPython(const TempFolder& dir, const std::string& script, const std::string& file,
+                             int& status) {
+    const std::string scriptFile = dir.File("check.py");
+    WriteBytes(scriptFile, script);
+    return RunCommand("PYTHONIOENCODING=utf-8 /usr/bin/python3 '" + scriptFile + "' '" + file + "' 2>&1", status);
+}
+
 // Runs body in a forked child and returns its exit status (-1 if it died).
 // The child leaves by _exit, so it never runs the parent's exit handlers.
 inline int InChild(const std::function<int()>& body) {

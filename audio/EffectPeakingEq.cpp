@@ -38,7 +38,7 @@ bool PeakingEqualizer::band(int index, EqBandRecord& record) const {
 // samples arrive at the channel's own rate, whatever the caller believed.
 PeakingEqualizer::Coefficients PeakingEqualizer::design(const EqBandRecord& record) const {
     Coefficients c;
-    const double gain = clampParameter(record.gain, -24.0, 24.0, 0.0);
+    const double gain = clampParameter(record.gain, -15.0, 15.0, 0.0);
     const double centre = clampParameter(record.centre, 0.0, 0.45 * rate_, 0.0);
     if (gain == 0.0 || centre < 10.0) return c;
 
@@ -48,8 +48,11 @@ PeakingEqualizer::Coefficients PeakingEqualizer::design(const EqBandRecord& reco
     const double cosW0 = std::cos(w0);
     double alpha;
     if (std::isfinite(record.bandwidth) && record.bandwidth > 0) {
-        const double octaves = std::min<double>(record.bandwidth, 4.0);
-        alpha = sinW0 * std::sinh(std::numbers::ln2 / 2.0 * octaves * w0 / sinW0);
+        const double octaves = std::clamp<double>(record.bandwidth, 0.05, 4.0);
+        // Near the Nyquist frequency the width's warping term grows without
+        // bound and would push a pole onto the unit circle.
+        const double spread = std::min(std::numbers::ln2 / 2.0 * octaves * w0 / sinW0, 2.0);
+        alpha = sinW0 * std::sinh(spread);
     } else {
         const double q = clampParameter(record.q > 0 ? record.q : 1.41, 0.1, 30.0, 1.41);
         alpha = sinW0 / (2.0 * q);

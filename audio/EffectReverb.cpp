@@ -63,11 +63,14 @@ float Reverb::runNetwork(Network& n, float input) {
         if (++c.pos == c.buffer.size()) c.pos = 0;
         sum += out;
     }
+    // True all-passes (unit gain at every frequency), so that the diffusion
+    // cannot lift a resonance of the combs.
     for (AllPass& a : n.allPasses) {
         const float delayed = a.buffer[a.pos];
-        a.buffer[a.pos] = flushDenormal(sum + delayed * kAllPassFeedback);
+        const float w = flushDenormal(sum + delayed * kAllPassFeedback);
+        a.buffer[a.pos] = w;
         if (++a.pos == a.buffer.size()) a.pos = 0;
-        sum = delayed - sum;
+        sum = delayed - kAllPassFeedback * w;
     }
     return sum;
 }

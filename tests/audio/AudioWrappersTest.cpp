@@ -5,21 +5,12 @@
 #include <gtest/gtest.h>
 
 #include "engine/Tonik_utilfunc.h"
-#include "tests/fixtures/Fixtures.h"
+#include "AudioTestFiles.h"
+
+using audiotest::SignalWav;
+using audiotest::TempFolder;
 
 namespace {
-
-struct Folder {
-    std::string path = fixtures::MakeTempDir("nilo-wrappers");
-    ~Folder() { fixtures::RemoveTree(path); }
-};
-
-std::string Wav(const Folder& folder, const std::string& name, uint64_t frames) {
-    const std::string path = folder.path + "/" + name;
-    EXPECT_TRUE(fixtures::WriteWav16(path, 44100, 2,
-                                     fixtures::ToInt16(fixtures::TestSignal(44100, 2, frames))));
-    return path;
-}
 
 bool Exists(HSTREAM h) {
     audio::ChannelInfo info;
@@ -46,9 +37,9 @@ TEST(AudioWrappers, HandleZeroIsNoChannel) {
 }
 
 TEST(AudioWrappers, CreationFindsTheKindByContentAndSetsTheFlags) {
-    Folder folder;
+    TempFolder folder;
     // A WAV under an MPEG name still opens, as a WAV.
-    const std::string disguised = Wav(folder, "song.mp3", 22050);
+    const std::string disguised = SignalWav(folder, "song.mp3", 44100, 2, 0.5);
     const HSTREAM h = CreateFileChannel(disguised, 0x20000, 0x20000);
     ASSERT_NE(h, 0u);
     audio::ChannelInfo info;
@@ -64,7 +55,7 @@ TEST(AudioWrappers, CreationFindsTheKindByContentAndSetsTheFlags) {
     FreeChannel(h);
     EXPECT_FALSE(Exists(h));
 
-    const std::string text = folder.path + "/notes.wav";
+    const std::string text = folder / "notes.wav";
     std::ofstream(text) << "These are not the samples you are looking for.\n";
     EXPECT_EQ(CreateFileChannel(text, 0x20000, 0x20000), 0u);
     EXPECT_EQ(FileSeconds(text), 0.0f);
@@ -72,8 +63,8 @@ TEST(AudioWrappers, CreationFindsTheKindByContentAndSetsTheFlags) {
 }
 
 TEST(AudioWrappers, FileSecondsMeasuresWithoutTheDeviceAndKeepsNoChannel) {
-    Folder folder;
-    const std::string wav = Wav(folder, "a.wav", 44100 * 2 + 22050);
+    TempFolder folder;
+    const std::string wav = SignalWav(folder, "a.wav", 44100, 2, 2.5);
     const HSTREAM before = CreateFileChannel(wav, 0x20000, 0x20000);
     FreeChannel(before);
     EXPECT_FLOAT_EQ(FileSeconds(wav), 2.5f);
@@ -88,8 +79,8 @@ TEST(AudioWrappers, FileSecondsMeasuresWithoutTheDeviceAndKeepsNoChannel) {
 }
 
 TEST(AudioWrappers, FreeChannelUsesTheModuleReleaseForModules) {
-    Folder folder;
-    const std::string mod = folder.path + "/tune.mod";
+    TempFolder folder;
+    const std::string mod = folder / "tune.mod";
     ASSERT_TRUE(fixtures::WriteMod(mod, 2.0));
     const HSTREAM module = CreateFileChannel(mod, 0x20000, 0x20000);
     ASSERT_NE(module, 0u);
@@ -108,7 +99,7 @@ TEST(AudioWrappers, FreeChannelUsesTheModuleReleaseForModules) {
     FreeChannel(measured);
     EXPECT_FALSE(Exists(measured));
 
-    const HSTREAM stream = CreateFileChannel(Wav(folder, "a.wav", 100), 0x20000, 0x20000);
+    const HSTREAM stream = CreateFileChannel(SignalWav(folder, "a.wav", 44100, 2, 0.01), 0x20000, 0x20000);
     EXPECT_FALSE(audio::releaseModule(stream));
     FreeChannel(stream);
     EXPECT_FALSE(Exists(stream));

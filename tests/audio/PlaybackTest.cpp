@@ -3,35 +3,20 @@
 // on the disk driver.
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <thread>
 #include <vector>
 
 #include "audio/AudioLibrary.h"
-#include "tests/fixtures/Fixtures.h"
+#include "AudioTestFiles.h"
 
 using namespace audio;
 using namespace std::chrono_literals;
+using audiotest::SignalWav;
+using audiotest::TempFolder;
 
 namespace {
-
-struct Folder {
-    std::string path = fixtures::MakeTempDir("nilo-playback");
-    ~Folder() { fixtures::RemoveTree(path); }
-};
-
-std::string Wav(const Folder& folder, const std::string& name, uint32_t rate, uint32_t channels,
-                double seconds) {
-    const std::string path = folder.path + "/" + name;
-    const auto frames = static_cast<uint64_t>(seconds * rate);
-    EXPECT_TRUE(fixtures::WriteWav16(path, rate, channels,
-                                     fixtures::ToInt16(fixtures::TestSignal(rate, channels, frames))));
-    return path;
-}
 
 bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
     const auto until = std::chrono::steady_clock::now() + limit;
@@ -55,18 +40,12 @@ std::vector<float> RenderAll(Handle h) {
     return all;
 }
 
-size_t FirstSoundingFrame(const std::vector<float>& stereo) {
-    for (size_t i = 0; i < stereo.size(); ++i)
-        if (stereo[i] != 0.0f) return i / 2;
-    return stereo.size() / 2;
-}
-
 } // namespace
 
 TEST(Playback, ActivityFollowsPlayPauseStopAndTheNaturalEnd) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    Folder folder;
-    const Handle h = openFileChannel(Wav(folder, "a.wav", 44100, 2, 0.6), 0, 0, kFloatSamples);
+    TempFolder folder;
+    const Handle h = openFileChannel(SignalWav(folder, "a.wav", 44100, 2, 0.6), 0, 0, kFloatSamples);
     ASSERT_NE(h, 0u);
     EXPECT_EQ(activity(h), kStopped);
     ASSERT_TRUE(openOutput(-1, 44100, kFloatSamples));
@@ -107,8 +86,8 @@ TEST(Playback, ActivityFollowsPlayPauseStopAndTheNaturalEnd) {
 
 TEST(Playback, StoppedOutputHoldsPlayingChannels) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    Folder folder;
-    const Handle h = openFileChannel(Wav(folder, "a.wav", 22050, 1, 2.0), 0, 0, 0);
+    TempFolder folder;
+    const Handle h = openFileChannel(SignalWav(folder, "a.wav", 22050, 1, 2.0), 0, 0, 0);
     ASSERT_TRUE(openOutput(-1, 44100, kFloatSamples));
     ASSERT_TRUE(play(h, false));
     ASSERT_TRUE(WaitFor([&] { return positionBytes(h) > 0; }));
@@ -124,12 +103,12 @@ TEST(Playback, StoppedOutputHoldsPlayingChannels) {
 }
 
 TEST(Playback, OpenOutputFailsCleanlyWhenTheDeviceCannotOpen) {
-    Folder folder;
+    TempFolder folder;
     // The disk driver initialises but cannot open a file in a missing folder.
     setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", (folder.path + "/missing/out.raw").c_str(), 1);
+    setenv("SDL_DISKAUDIOFILE", (folder / "missing/out.raw").c_str(), 1);
     EXPECT_FALSE(openOutput(-1, 44100, kFloatSamples));
-    const Handle h = openFileChannel(Wav(folder, "a.wav", 44100, 2, 0.1), 0, 0, kFloatSamples);
+    const Handle h = openFileChannel(SignalWav(folder, "a.wav", 44100, 2, 0.1), 0, 0, kFloatSamples);
     EXPECT_FALSE(play(h, false));
 
     setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -142,10 +121,10 @@ TEST(Playback, OpenOutputFailsCleanlyWhenTheDeviceCannotOpen) {
 }
 
 TEST(Playback, TheDeviceReceivesTheSumOfThePlayingChannels) {
-    Folder folder;
-    const std::string a = Wav(folder, "a.wav", 44100, 2, 0.5);
-    const std::string b = Wav(folder, "b.wav", 22050, 1, 0.3);
-    const std::string raw = folder.path + "/out.raw";
+    TempFolder folder;
+    const std::string a = SignalWav(folder, "a.wav", 44100, 2, 0.5);
+    const std::string b = SignalWav(folder, "b.wav", 22050, 1, 0.3);
+    const std::string raw = folder / "out.raw";
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
     setenv("SDL_DISKAUDIODELAY", "0", 1);
@@ -175,28 +154,19 @@ TEST(Playback, TheDeviceReceivesTheSumOfThePlayingChannels) {
     ASSERT_TRUE(WaitFor([&] { return activity(ha) == kStopped && activity(hb) == kStopped; }));
     closeOutput();
 
-    std::ifstream in(raw, std::ios::binary);
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<float> heard(bytes.size() / sizeof(float));
-    std::memcpy(heard.data(), bytes.data(), heard.size() * sizeof(float));
-    const size_t start = FirstSoundingFrame(heard);
-    const size_t lead = FirstSoundingFrame(expected);
-    ASSERT_GE(start, lead);
-    ASSERT_GE(heard.size(), 2 * (start - lead) + expected.size());
-    for (size_t i = 2 * lead; i < expected.size(); ++i)
-        ASSERT_EQ(heard[2 * (start - lead) + i], expected[i]) << i;
+    EXPECT_TRUE(audiotest::DeviceFileHolds(raw, expected));
 }
 
 TEST(Playback, CreationCallsRefuseOffsetsForeignContentAndStreamAddresses) {
-    Folder folder;
-    const std::string wav = Wav(folder, "a.wav", 44100, 2, 0.1);
+    TempFolder folder;
+    const std::string wav = SignalWav(folder, "a.wav", 44100, 2, 0.1);
     EXPECT_EQ(openFileChannel(wav, 44, 0, 0), 0u);
     EXPECT_EQ(openFileChannel(wav, 0, 100, 0), 0u);
     EXPECT_EQ(openModuleChannel(wav, 4, 0, 0, 0), 0u);
     EXPECT_EQ(openMidiChannel(wav, 0, 4, 0, 44100), 0u);
     EXPECT_EQ(openWmaChannel("http://127.0.0.1:1/stream.wma", 0), 0u);
-    EXPECT_EQ(openCdChannel(folder.path + "/Track01.cda", 0), 0u);
-    EXPECT_EQ(openFileChannel(folder.path + "/missing.wav", 0, 0, 0), 0u);
+    EXPECT_EQ(openCdChannel(folder / "Track01.cda", 0), 0u);
+    EXPECT_EQ(openFileChannel(folder / "missing.wav", 0, 0, 0), 0u);
     const Handle h = openFileChannel(wav, 0, 0, 0);
     EXPECT_EQ(channelKind(h), ChannelKind::File);
     releaseStream(h);

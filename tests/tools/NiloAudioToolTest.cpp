@@ -14,15 +14,12 @@
 #include <tuple>
 #include <sys/wait.h>
 
+#include "tests/audio/AudioTestFiles.h"
 #include "tests/fixtures/Fixtures.h"
 
-namespace {
+using audiotest::TempFolder;
 
-struct Folder {
-    std::string path = fixtures::MakeTempDir("nilo-audio-tool");
-    ~Folder() { fixtures::RemoveTree(path); }
-    std::string operator/(const std::string& name) const { return path + "/" + name; }
-};
+namespace {
 
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
@@ -38,7 +35,7 @@ struct Result {
 };
 
 // Runs nilo-audio with the arguments (already quoted) and environment.
-Result Tool(const Folder& folder, const std::string& arguments, const std::string& environment = "") {
+Result Tool(const TempFolder& folder, const std::string& arguments, const std::string& environment = "") {
     const std::string out = folder / "stdout.txt";
     const std::string err = folder / "stderr.txt";
     const int raw = std::system((environment + " " + Quote(NILO_AUDIO) + " " + arguments + " >" +
@@ -61,15 +58,6 @@ std::map<std::string, std::string> Fields(const std::string& text) {
     return fields;
 }
 
-std::string Wav(const Folder& folder, const std::string& name, uint32_t rate, uint32_t channels,
-                double seconds) {
-    const std::string path = folder / name;
-    const auto frames = static_cast<uint64_t>(seconds * rate);
-    EXPECT_TRUE(fixtures::WriteWav16(path, rate, channels,
-                                     fixtures::ToInt16(fixtures::TestSignal(rate, channels, frames))));
-    return path;
-}
-
 std::vector<float> Rendered(const std::string& path) {
     uint32_t rate = 0, channels = 0;
     std::vector<float> samples;
@@ -79,18 +67,12 @@ std::vector<float> Rendered(const std::string& path) {
     return samples;
 }
 
-size_t FirstSoundingFrame(const std::vector<float>& stereo) {
-    for (size_t i = 0; i < stereo.size(); ++i)
-        if (stereo[i] != 0.0f) return i / 2;
-    return stereo.size() / 2;
-}
-
 } // namespace
 
 TEST(NiloAudioInfo, DescribesEveryKind) {
-    Folder folder;
-    const std::string wav = Wav(folder, "a.wav", 44100, 2, 0.5);
-    const std::string source = Wav(folder, "source.wav", 44100, 2, 1.0);
+    TempFolder folder;
+    const std::string wav = audiotest::SignalWav(folder, "a.wav", 44100, 2, 0.5);
+    const std::string source = audiotest::SignalWav(folder, "source.wav", 44100, 2, 1.0);
     const std::string aiff = folder / "b.aiff";
     ASSERT_TRUE(fixtures::WriteAiff16(aiff, 22050, 1,
                                       fixtures::ToInt16(fixtures::TestSignal(22050, 1, 22050))));
@@ -135,7 +117,7 @@ TEST(NiloAudioInfo, DescribesEveryKind) {
 }
 
 TEST(NiloAudioInfo, RefusesWhatNoCreationCallAccepts) {
-    Folder folder;
+    TempFolder folder;
     const std::string text = folder / "readme.mp3";
     std::ofstream(text) << "Just some words, not a song.\n";
     const Result r = Tool(folder, "info " + Quote(text));
@@ -153,8 +135,8 @@ TEST(NiloAudioInfo, RefusesWhatNoCreationCallAccepts) {
 }
 
 TEST(NiloAudioRender, VolumePanAndStartShapeTheSamples) {
-    Folder folder;
-    const std::string wav = Wav(folder, "a.wav", 44100, 2, 1.0);
+    TempFolder folder;
+    const std::string wav = audiotest::SignalWav(folder, "a.wav", 44100, 2, 1.0);
     const auto render = [&](const std::string& name, const std::string& options) {
         const Result r = Tool(folder, "render " + Quote(wav) + " " + Quote(folder / name) + " " + options);
         EXPECT_EQ(r.status, 0) << r.err;
@@ -182,8 +164,8 @@ TEST(NiloAudioRender, VolumePanAndStartShapeTheSamples) {
 }
 
 TEST(NiloAudioRender, BadRequestsFailWithoutTouchingTheOutput) {
-    Folder folder;
-    const std::string wav = Wav(folder, "a.wav", 44100, 2, 0.2);
+    TempFolder folder;
+    const std::string wav = audiotest::SignalWav(folder, "a.wav", 44100, 2, 0.2);
     const std::string out = folder / "out.wav";
     for (const char* options :
          {"--start 5", "--volume 101", "--pan -101", "--speed 2", "--duration", "--start x"}) {
@@ -201,11 +183,11 @@ TEST(NiloAudioRender, BadRequestsFailWithoutTouchingTheOutput) {
 }
 
 TEST(NiloAudioPlay, TheDeviceReceivesWhatRenderDelivers) {
-    Folder folder;
+    TempFolder folder;
     for (const auto& [name, rate, channels] :
          {std::tuple{"stereo.wav", 44100u, 2u}, std::tuple{"mono.wav", 22050u, 1u}}) {
         SCOPED_TRACE(name);
-        const std::string wav = Wav(folder, name, rate, channels, 0.4);
+        const std::string wav = audiotest::SignalWav(folder, name, rate, channels, 0.4);
         ASSERT_EQ(Tool(folder, "render " + Quote(wav) + " " + Quote(folder / "r.wav")).status, 0);
         const std::vector<float> expected = Rendered(folder / "r.wav");
 
@@ -213,22 +195,13 @@ TEST(NiloAudioPlay, TheDeviceReceivesWhatRenderDelivers) {
         const Result r = Tool(folder, "play " + Quote(wav),
                               "SDL_AUDIODRIVER=disk SDL_DISKAUDIODELAY=0 SDL_DISKAUDIOFILE=" + Quote(raw));
         ASSERT_EQ(r.status, 0) << r.err;
-        const std::string bytes = ReadText(raw);
-        std::vector<float> heard(bytes.size() / sizeof(float));
-        std::memcpy(heard.data(), bytes.data(), heard.size() * sizeof(float));
-
-        const size_t lead = FirstSoundingFrame(expected);
-        const size_t start = FirstSoundingFrame(heard);
-        ASSERT_GE(start, lead);
-        ASSERT_GE(heard.size(), 2 * (start - lead) + expected.size());
-        for (size_t i = 2 * lead; i < expected.size(); ++i)
-            ASSERT_EQ(heard[2 * (start - lead) + i], expected[i]) << i;
+        EXPECT_TRUE(audiotest::DeviceFileHolds(raw, expected));
     }
 }
 
 TEST(NiloAudioPlay, FailsWithAReasonAndStopsWhenAsked) {
-    Folder folder;
-    const std::string wav = Wav(folder, "long.wav", 44100, 2, 20.0);
+    TempFolder folder;
+    const std::string wav = audiotest::SignalWav(folder, "long.wav", 44100, 2, 20.0);
     const Result noDevice = Tool(folder, "play " + Quote(wav),
                                  "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" + Quote(folder / "no/dir/x.raw"));
     EXPECT_EQ(noDevice.status, 1);

@@ -2,6 +2,7 @@
 #include <limits>
 
 #include "Commands.h"
+#include "EffectOptions.h"
 #include "FloatWavWriter.h"
 #include "OptionTable.h"
 
@@ -44,7 +45,10 @@ bool RenderTo(HSTREAM h, FloatWavWriter& out, uint64_t frames) {
 
 int RenderCommand(const std::vector<std::string>& arguments) {
     RenderSettings settings;
-    const std::vector<Option> options = RenderOptions(settings);
+    EffectSettings effects;
+    std::vector<Option> options = RenderOptions(settings);
+    const std::vector<Option> effectOptions = EffectOptions(effects);
+    options.insert(options.end(), effectOptions.begin(), effectOptions.end());
     std::vector<std::string> positional;
     std::string error;
     if (!ParseCommandLine(arguments, options, 2, "nilo-audio render FILE OUT.wav", positional, error))
@@ -68,6 +72,7 @@ int RenderCommand(const std::vector<std::string>& arguments) {
         status = Fail("start " + std::to_string(settings.start) + " s is past the end of " + path);
     } else {
         audio::setAttributes(h, -1, settings.volume, settings.pan);
+        ApplyEffectOptions(h, effects);
         FloatWavWriter out(positional[1]);
         if (!out.isOpen() || !RenderTo(h, out, frames) || !out.finish())
             status = Fail(positional[1] + ": cannot be written");

@@ -1,0 +1,242 @@
+// Starting, pausing, stopping and seeking the current channel, moving
+// between entries, and the timer step.
+#include <climits>
+
+#include "audio/AudioLibrary.h"
+#include "engine/Tonik_main.h"
+#include "engine/Utf8Text.h"
+#include "engine/WholeSeconds.h"
+
+namespace {
+
+constexpr uint32_t kPlayFlags = audio::kExactLength;
+constexpr uint32_t kStreamFlags = audio::kUrlNoKeep;
+
+int BarMaximum(float Seconds) {
+    return static_cast<int>(std::min<uint32_t>(WholeSeconds(Seconds), INT_MAX));
+}
+
+} // namespace
+
+void TTonikMain::StopAndFreeChannel() {
+    audio::stop(Channel);
+    FreeChannel(Channel);
+    Channel = 0;
+}
+
+void TTonikMain::SelectRowIfNone() {
+    if (view_.selectedRow() == -1) {
+        view_.setSelectedRow(0);
+        CurrentIndex = 0;
+    } else if (CurrentIndex < 0 || CurrentIndex >= static_cast<int>(Paths.size())) {
+        // Stopped, or the current entry was removed: the selected row is meant.
+        CurrentIndex = view_.selectedRow();
+    }
+}
+
+// The sound settings a channel started by a command gets.
+void TTonikMain::ApplyStartChain() {
+    ApplyVolume();
+    SendStoredPan();
+    if (StartupComplete) {
+        ApplyEqualizer();
+        ApplyFilters();
+    }
+    if (Mute) ApplyMute();
+}
+
+void TTonikMain::PlayCurrent() {
+    audio::stopOutput();
+    FreeChannel(Channel);
+    Channel = 0;
+    const int count = static_cast<int>(Paths.size());
+    if (count == 0) return;
+    SelectRowIfNone();
+
+    for (int attempt = 0;; ++attempt) {
+        CurrentFile = Paths[CurrentIndex];
+        Channel = CreateFileChannel(CurrentFile, kPlayFlags, kPlayFlags);
+        Length = ChannelSeconds(Channel);
+        if (Length != 0 || attempt == 1) break;
+        // An empty file still has a channel; release it before the retry.
+        FreeChannel(Channel);
+        Channel = 0;
+        CurrentIndex = CurrentIndex < count - 1 ? CurrentIndex + 1 : 0;
+    }
+
+    audio::startOutput();
+    audio::play(Channel, false);
+    ApplyStartChain();
+    BuildTrackInfo();
+    view_.setPositionMax(BarMaximum(Length));
+    PaintPlayList();
+}
+
+void TTonikMain::PlayStream() {
+    audio::stopOutput();
+    FreeChannel(Channel);
+    Channel = 0;
+    if (Paths.empty()) return;
+    SelectRowIfNone();
+    CurrentFile = Paths[CurrentIndex];
+
+    audio::startOutput();
+    Channel = audio::openWmaChannel(CurrentFile, kStreamFlags | FloatProbe());
+    Length = -1;
+    if (Channel != 0) {
+        audio::play(Channel, false);
+        ApplyStartChain();
+        view_.setPositionMax(0);
+        BuildTrackInfo();
+        PaintPlayList();
+    } else if (Paths.size() == 1) {
+        ClearPlaylist();
+    }
+}
+
+void TTonikMain::Tick() {
+    const int count = static_cast<int>(Paths.size());
+    std::string currentPath;
+    if (audio::activity(Channel) != audio::kStopped) {
+        if (view_.selectedRow() == -1) {
+            view_.setSelectedRow(0);
+            CurrentIndex = 0;
+        } else if (CurrentIndex >= 0 && CurrentIndex < count) {
+            currentPath = Paths[CurrentIndex];
+        }
+        UpdateStatus();
+        const float position = PositionSeconds(Channel);
+        Elapsed = WholeSeconds(position);
+        const double ratio = Length > 0 ? position / Length : 0;
+        view_.setPosition(static_cast<int>(view_.positionMax() * std::min(ratio, 1.0)));
+        if (Length > 0 && position > Length - 0.6f) Advance(count, currentPath);
+        return;
+    }
+    const std::string& stopped = Messages[8];
+    view_.setTipText(Utf8Upper(stopped));
+    view_.setTimeLabel(" 00:00");
+    view_.setPosition(0);
+    CurrentIndex = -1;
+    PaintPlayList();
+    view_.setApplicationTitle(Utf8Mid(stopped, 0, 1) + Utf8Lower(Utf8Mid(stopped, 1, std::string::npos)) +
+                              kTitleSuffix);
+}
+
+void TTonikMain::Advance(int Count, const std::string& CurrentPath) {
+    audio::stop(Channel);
+    const int entries = std::min(Count, static_cast<int>(Paths.size()));
+    bool start = false;
+    std::string next;
+    if (Count > 1) {
+        if (CurrentIndex < Count - 1) {
+            ++CurrentIndex;
+            start = true;
+        } else if (Loop) {
+            CurrentIndex = 0;
+            start = true;
+        }
+        if (start && Shuffle) CurrentIndex = static_cast<int>(Random() % static_cast<uint32_t>(Count));
+        start = start && CurrentIndex >= 0 && CurrentIndex < entries;
+        if (start) next = Paths[CurrentIndex];
+    } else if (Loop) {
+        start = true;
+        next = Count == 1 && CurrentIndex == 0 && entries == 1 ? Paths[0] : CurrentPath;
+    } else {
+        CurrentFile = CurrentPath;
+    }
+
+    if (start) {
+        FreeChannel(Channel);
+        Channel = 0;
+        if (IsNetworkEntry(next)) {
+            PlayStream();
+            return;
+        }
+        Channel = CreateFileChannel(next, kPlayFlags, kPlayFlags);
+        audio::play(Channel, false);
+        CurrentFile = next;
+    }
+    ApplyVolume();
+    SendStoredPan();
+    if (Mute) ApplyMute();
+    Length = ChannelSeconds(Channel);
+    view_.setPosition(0);
+    BuildTrackInfo();
+    ApplyEqualizer();
+    ApplyFilters();
+    PaintPlayList();
+}
+
+void TTonikMain::StartEntryByPrefix() {
+    const int count = static_cast<int>(Paths.size());
+    // Without a current entry the start takes the selected row, or row 0.
+    int entry = CurrentIndex >= 0 && CurrentIndex < count ? CurrentIndex : view_.selectedRow();
+    if (entry < 0) entry = 0;
+    if (entry < count && IsNetworkEntry(Paths[entry]))
+        PlayStream();
+    else
+        PlayCurrent();
+}
+
+void TTonikMain::NextEntry() {
+    const int count = static_cast<int>(Paths.size());
+    if (count == 0) return;
+    if (CurrentIndex < count - 1) {
+        ++CurrentIndex;
+        if (view_.topRow() + kVisibleRows == CurrentIndex) view_.setTopRow(view_.topRow() + 1);
+    } else {
+        CurrentIndex = 0;
+        view_.setTopRow(0);
+    }
+    // Without a selection PlayCurrent would fall back to row 0.
+    if (view_.selectedRow() == -1) view_.setSelectedRow(CurrentIndex);
+    StartEntryByPrefix();
+}
+
+void TTonikMain::PreviousEntry() {
+    const int count = static_cast<int>(Paths.size());
+    if (count == 0) return;
+    if (CurrentIndex <= 0) {
+        CurrentIndex = count - 1;
+        if (count - kVisibleRows >= 0) view_.setTopRow(count - kVisibleRows);
+    } else {
+        // Past the end after removals: step back from the end.
+        CurrentIndex = std::min(CurrentIndex, count) - 1;
+        if (CurrentIndex < view_.topRow()) view_.setTopRow(view_.topRow() - 1);
+    }
+    if (view_.selectedRow() == -1) view_.setSelectedRow(CurrentIndex);
+    StartEntryByPrefix();
+}
+
+void TTonikMain::PlaySelectedEntry() {
+    if (view_.selectedRow() != -1) CurrentIndex = view_.selectedRow();
+    StartEntryByPrefix();
+}
+
+void TTonikMain::PlaySelectedAsFile() {
+    if (view_.selectedRow() != -1) CurrentIndex = view_.selectedRow();
+    PlayCurrent();
+}
+
+void TTonikMain::PauseCommand() {
+    if (audio::activity(Channel) == audio::kPaused)
+        audio::play(Channel, false);
+    else
+        audio::pause(Channel);
+}
+
+void TTonikMain::StopCommand() {
+    StopAndFreeChannel();
+}
+
+void TTonikMain::PositionBarChanged() {
+    if (view_.positionDragged()) {
+        audio::setAttributes(Channel, -1, 0, -101);
+        const int maximum = view_.positionMax();
+        if (maximum <= 0) return;
+        const double ratio = static_cast<double>(view_.position()) / maximum;
+        audio::seekBytes(Channel, static_cast<uint64_t>(ratio * static_cast<double>(audio::lengthBytes(Channel))));
+    } else if (!Mute) {
+        ApplyVolume();
+    }
+}

@@ -1,0 +1,154 @@
+// The player engine: the one TTonikMain object with the playlist paths, the
+// settings stored in config.cfg, the folder-scan state and the radio lists,
+// and the module state beside it (the current channel, the start-up flag,
+// the message table, the playlist picture, the marquee counters).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <random>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <QImage>
+
+#include "engine/ChangedFileWriter.h"
+#include "engine/MainView.h"
+#include "engine/TMess.h"
+#include "engine/Tonik_utilfunc.h"
+
+extern HSTREAM Channel;       // the current channel; 0 = none
+extern bool StartupComplete;  // set at the very end of start-up
+extern TMess Messages;
+extern QImage PlayListBitmap; // the playlist rows are painted here first
+extern int32_t MarqueeWidth;  // status-line marquee: characters shown
+extern int32_t MarqueeStart;  // first character shown, from 1
+extern int32_t MarqueeHoldFull;
+extern int32_t MarqueeHoldEnd;
+
+// Suffix of every application title.
+inline constexpr const char* kTitleSuffix = " - Nilo Music Player";
+// The playlist view shows this many rows.
+inline constexpr int kVisibleRows = 6;
+
+// A path or address whose first seven characters are exactly "http://".
+bool IsNetworkEntry(const std::string& Path);
+
+class TTonikMain {
+  public:
+    explicit TTonikMain(MainView& View);
+    ~TTonikMain();
+    TTonikMain(const TTonikMain&) = delete;
+    TTonikMain& operator=(const TTonikMain&) = delete;
+
+    std::string StationName;
+    int32_t RadioStation = 0;
+    std::vector<std::string> RadioNames;
+    std::vector<std::string> RadioURLs;
+    std::vector<std::string> RadioDescriptions;
+    std::vector<std::string> RadioExtra;
+    bool ScanCancelled = false;
+    int32_t ScanFound = 0;
+    int32_t ScanAdded = 0;
+    std::string TrackInfo;
+    int32_t CurrentIndex = -1;
+    std::string AppDir; // ends with "/"
+    int32_t Volume = 0;
+    bool Loop = false;
+    bool Shuffle = false;
+    bool Mute = false;
+    bool ShowPlayList = false;
+    bool ShowEqualizer = false;
+    bool SaveTags = false;
+    bool Normalize = false;
+    bool Reverb = false;
+    int32_t AmpLevelSetting = 0;
+    int32_t SignalLevel = 0;
+    int32_t DelaySetting = 0;
+    int32_t Pan = 0;
+    uint32_t Elapsed = 0;
+    float Length = 0;
+    std::string CurrentFile;
+    std::string Language;
+    std::vector<std::string> Paths;
+    std::vector<std::string> FolderFiles;
+
+    // Writes config.cfg; installed by the application shell. SaveConfig
+    // calls it only once start-up is complete.
+    std::function<void()> SaveConfigHook;
+    // The shuffle's pseudo-random generator, seeded from the clock.
+    std::mt19937 Random;
+    // Writes the playlist files; an unchanged autosave is not written again.
+    ChangedFileWriter PlaylistWriter;
+
+    // Playback.
+    void PlayCurrent();
+    void PlayStream();
+    void Tick();
+    void Advance(int Count, const std::string& CurrentPath);
+    void NextEntry();
+    void PreviousEntry();
+    // Play button and double click: the selected row, as a stream when its
+    // path is an address.
+    void PlaySelectedEntry();
+    // Menu Play: the selected row through PlayCurrent.
+    void PlaySelectedAsFile();
+    void PauseCommand();
+    void StopCommand();
+    // The engine side of the seek bar's change handler.
+    void PositionBarChanged();
+
+    // Playlist building and painting.
+    void AddEntry(const std::string& Path);
+    int AddFromDialog(int Mode);
+    void RemoveSelected();
+    void ClearPlaylist();
+    void RemoveMissing();
+    std::string BrowseFolder();
+    // False when the scan was cancelled: the Add folder command is abandoned.
+    bool ScanFolder(const std::string& Folder);
+    void AddScannedFiles();
+    void AddFolderCommand();
+    void PaintPlayList();
+
+    // Playlist files; an empty name is the autosave AppDir + "current.m3u"
+    // (LoadPLS and SavePLS do nothing with it).
+    void LoadM3U(const std::string& FileName);
+    void LoadPLS(const std::string& FileName);
+    void SaveM3U(const std::string& FileName);
+    void SavePLS(const std::string& FileName);
+
+    // Track information and the status displays.
+    void BuildTrackInfo();
+    void UpdateStatus();
+    std::string ElapsedText();
+
+    // The sound controls applied to the current channel.
+    void ApplyVolume();
+    void ApplyPan();
+    void ApplyMute();
+    void ApplyEqualizer();
+
+    void SaveConfig();
+    // Window close: stops and frees the channel, autosaves, saves settings.
+    void Shutdown();
+
+  private:
+    using VisitedFolders = std::set<std::pair<uint64_t, uint64_t>>;
+
+    MainView& view_;
+
+    bool ScanFolderTree(const std::string& Folder, VisitedFolders& Visited);
+    void StartEntryByPrefix();
+    void StopAndFreeChannel();
+    void SelectRowIfNone();
+    void SendStoredPan();
+    void ApplyStartChain();
+    void ApplyFilters();
+    std::string AutosaveFile() const;
+    void AppendEntry(const std::string& Path, const std::string& DisplayText);
+    std::string LocalDisplayText(const std::string& Path);
+    void AddLoadedEntry(const std::string& Path, const std::string& Title, long long Seconds);
+};

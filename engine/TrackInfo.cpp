@@ -1,0 +1,79 @@
+// The information line of the current track and the status displays:
+// status label with its marquee, time label and application title.
+#include <algorithm>
+
+#include "audio/AudioLibrary.h"
+#include "effects/SndAttrib.h"
+#include "engine/TagTitle.h"
+#include "engine/Tonik_main.h"
+#include "engine/Utf8Text.h"
+#include "engine/WholeSeconds.h"
+
+namespace {
+
+void ResetMarquee(int32_t& Hold) {
+    Hold = 0;
+    MarqueeWidth = 0;
+    MarqueeStart = 0;
+}
+
+// One step of the status line: a short line is typed out, held and restarted;
+// a long one grows to 56 characters, scrolls to its end, holds and restarts.
+std::string MarqueeStep(const std::string& Text) {
+    const auto length = static_cast<int64_t>(Utf8Length(Text));
+    if (MarqueeWidth < 56) {
+        if (MarqueeWidth < length)
+            ++MarqueeWidth;
+        else if (++MarqueeHoldFull > 20)
+            ResetMarquee(MarqueeHoldFull);
+    }
+    if (MarqueeWidth > 55) {
+        if (length < static_cast<int64_t>(MarqueeStart) + MarqueeWidth) {
+            if (++MarqueeHoldEnd > 20) ResetMarquee(MarqueeHoldEnd);
+        } else {
+            ++MarqueeStart;
+        }
+    }
+    const int32_t first = std::max(MarqueeStart, 1);
+    return Utf8Mid(Text, static_cast<size_t>(first - 1), static_cast<size_t>(std::max(MarqueeWidth, 0)));
+}
+
+} // namespace
+
+void TTonikMain::BuildTrackInfo() {
+    const TSndAttrib attributes = GetSndAttrib(Channel, CurrentFile);
+    if (IsNetworkEntry(CurrentFile)) {
+        TrackInfo = (StationName.empty() ? CurrentFile : StationName) + " * " + attributes.ChannelMode +
+                    " * " + attributes.SampleRate;
+        return;
+    }
+    const TTagNames tags = ReadTitleTags(CurrentFile, true, Channel);
+    TrackInfo = (tags.Artist.empty() ? "" : tags.Artist + " - ") + tags.Title + " (" +
+                FormatTime(WholeSeconds(Length)) + ")" + " * " + attributes.ChannelMode + " * " +
+                attributes.SampleRate + " * " + attributes.BitRate;
+}
+
+void TTonikMain::UpdateStatus() {
+    if (audio::activity(Channel) == audio::kPaused) {
+        std::string status = Messages[9];
+        if (Mute) status += " | " + Messages[10];
+        view_.setTipText(Utf8Upper(status));
+        view_.setApplicationTitle(status + kTitleSuffix);
+        return;
+    }
+    if (Mute) {
+        view_.setTipText(Utf8Upper(Messages[10]));
+        view_.setApplicationTitle(Messages[10] + kTitleSuffix);
+    } else {
+        view_.setTipText(Utf8Upper(MarqueeStep(TrackInfo)));
+        view_.setApplicationTitle(TrackInfo.substr(0, TrackInfo.find('*')) + kTitleSuffix);
+    }
+    std::string time = " ";
+    view_.setTimeLabel(time += ElapsedText());
+}
+
+std::string TTonikMain::ElapsedText() {
+    if (Channel == 0) return "00:00";
+    Elapsed = WholeSeconds(PositionSeconds(Channel));
+    return FormatTime(Elapsed);
+}

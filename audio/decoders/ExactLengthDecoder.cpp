@@ -1,8 +1,14 @@
 #include "audio/decoders/ExactLengthDecoder.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace audio {
+namespace {
+
+constexpr size_t kDiscardChunk = 4096;
+
+} // namespace
 
 size_t ExactLengthDecoder::read(float* out, size_t frames)
 {
@@ -26,10 +32,23 @@ bool ExactLengthDecoder::seek(uint64_t frame)
     if (frame > length_)
         return false;
     position_ = frame;
-    // A source that cannot seek gives silence from here rather than samples
-    // from the wrong place.
-    sourceEnded_ = frame == length_ || !seekSource(frame);
-    return !sourceEnded_ || frame == length_;
+    sourceEnded_ = frame == length_;
+    if (sourceEnded_ || seekSource(frame))
+        return true;
+    // A damaged source may not seek, but decoding again from the start still
+    // reaches every frame it holds (and what it lacks is silence in a full
+    // decode too).
+    if (!rewindSource()) {
+        sourceEnded_ = true;
+        return false;
+    }
+    std::vector<float> scratch(kDiscardChunk * channels());
+    for (uint64_t left = frame; left > 0 && !sourceEnded_;) {
+        const size_t got = decode(scratch.data(), static_cast<size_t>(std::min<uint64_t>(left, kDiscardChunk)));
+        sourceEnded_ = got == 0;
+        left -= std::min<uint64_t>(got, left);
+    }
+    return true;
 }
 
 } // namespace audio

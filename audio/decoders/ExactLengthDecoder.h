@@ -20,6 +20,9 @@ class ExactLengthDecoder : public Decoder {
     virtual size_t decode(float* out, size_t frames) = 0;
     // Positions the source so that the next decode() starts at `frame`.
     virtual bool seekSource(uint64_t frame) = 0;
+    // Back to the very start, however damaged the source (reopening it);
+    // used when seekSource() fails, to decode up to the target instead.
+    virtual bool rewindSource() { return false; }
 
   private:
     uint64_t length_ = 0;

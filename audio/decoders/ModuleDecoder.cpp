@@ -24,11 +24,16 @@ struct ModuleDestroyer {
 };
 using Module = std::unique_ptr<openmpt_module, ModuleDestroyer>;
 
-uint32_t TypeOf(openmpt_module* module)
+std::string Metadata(openmpt_module* module, const char* key)
 {
-    const char* raw = openmpt_module_get_metadata(module, "type");
-    const std::string type = raw ? raw : "";
+    const char* raw = openmpt_module_get_metadata(module, key);
+    std::string value = raw ? raw : "";
     openmpt_free_string(raw);
+    return value;
+}
+
+uint32_t TypeOf(const std::string& type)
+{
     if (type == "mtm")
         return kTypeModMtm;
     if (type == "s3m" || type == "stm" || type == "stx")
@@ -62,7 +67,9 @@ bool HeaderMayBeModule(const std::string& path)
 
 class ModuleDecoder final : public ExactLengthDecoder {
   public:
-    ModuleDecoder(Module module, uint32_t rate) : module_(std::move(module)), rate_(rate), type_(TypeOf(module_.get()))
+    ModuleDecoder(Module module, uint32_t rate)
+        : module_(std::move(module)), rate_(rate), type_(TypeOf(Metadata(module_.get(), "type"))),
+          exactSeeksOnly_(Metadata(module_.get(), "type") == "stm")
     {
         const double seconds = openmpt_module_get_duration_seconds(module_.get());
         setLength(std::isfinite(seconds) && seconds > 0 ? static_cast<uint64_t>(std::llround(seconds * rate_)) : 0);
@@ -74,31 +81,54 @@ class ModuleDecoder final : public ExactLengthDecoder {
   private:
     size_t decode(float* out, size_t frames) override
     {
-        return openmpt_module_read_interleaved_float_stereo(module_.get(), static_cast<int32_t>(rate_), frames, out);
+        const size_t got
+            = openmpt_module_read_interleaved_float_stereo(module_.get(), static_cast<int32_t>(rate_), frames, out);
+        rendered_ += got;
+        return got;
     }
 
-    // The library places the song at the start of a tick; the rest of the
-    // way is rendered and dropped.
     bool seekSource(uint64_t frame) override
     {
-        const double landed = openmpt_module_set_position_seconds(module_.get(), static_cast<double>(frame) / rate_);
-        uint64_t at = landed > 0 ? static_cast<uint64_t>(std::llround(landed * rate_)) : 0;
-        if (at > frame)
-            at = frame;
+        if (exactSeeksOnly_) {
+            if (frame < rendered_) {
+                openmpt_module_set_position_seconds(module_.get(), 0.0);
+                rendered_ = 0;
+            }
+        } else {
+            rendered_ = LibrarySeek(frame);
+        }
         std::vector<float> scratch(2 * 4096);
-        while (at < frame) {
-            const size_t n = std::min<uint64_t>(frame - at, 4096);
-            const size_t got = decode(scratch.data(), n);
-            if (got == 0)
-                return false;
-            at += got;
+        while (rendered_ < frame) {
+            // A song that ends before its computed length is padded by the caller.
+            if (decode(scratch.data(), static_cast<size_t>(std::min<uint64_t>(frame - rendered_, 4096))) == 0)
+                break;
         }
         return true;
+    }
+
+    // The library lands on the first row that starts at or after the time it
+    // is given: earlier times are asked for until it lands before the target.
+    // Returns the frame it landed on.
+    uint64_t LibrarySeek(uint64_t frame)
+    {
+        const double target = static_cast<double>(frame) / rate_;
+        double landed = 0;
+        for (double back = 0.0;; back = back == 0.0 ? 0.05 : back * 2) {
+            const double ask = std::max(0.0, target - back);
+            landed = openmpt_module_set_position_seconds(module_.get(), ask);
+            if (landed <= target || ask == 0.0)
+                break;
+        }
+        return landed > 0 ? std::min<uint64_t>(static_cast<uint64_t>(std::llround(landed * rate_)), frame) : 0;
     }
 
     Module module_;
     uint32_t rate_;
     uint32_t type_;
+    // Row times of STM songs do not match what the library renders, so its
+    // seek lands off by up to a tick; those songs seek by rendering.
+    bool exactSeeksOnly_;
+    uint64_t rendered_ = 0;
 };
 
 } // namespace

@@ -24,19 +24,35 @@ uint32_t TypeForLayer(int layer)
     return layer == 1 ? kTypeMp1 : layer == 2 ? kTypeMp2 : kTypeMp3;
 }
 
+// Bytes of the shortest and longest frames a stream like `h` can have.
+std::pair<uint64_t, uint64_t> FrameSizeRange(const MpegFrameHeader& h)
+{
+    const uint64_t perBit = h.layer == 1 ? 48 : (h.layer == 3 && h.version != 1) ? 72 : 144;
+    const bool mpeg1 = h.version == 1;
+    const uint64_t lowest = h.layer == 1 || mpeg1 ? 32000 : 8000;
+    const uint64_t highest = h.layer == 1 ? (mpeg1 ? 448000 : 256000) : mpeg1 ? (h.layer == 2 ? 384000 : 320000) : 160000;
+    const uint64_t slot = h.layer == 1 ? 4 : 1;
+    return {perBit * lowest / h.rate / slot * slot, (perBit * highest / h.rate / slot + 1) * slot};
+}
+
 // A Xing/VBRI frame count is trusted only when the stream still has the size
-// the header claims: a cut or appended file is counted frame by frame.
+// the header claims and the count fits that size: a cut, appended or damaged
+// file is counted frame by frame.
 bool NeedsScan(const MpegStreamProbe& probe)
 {
     if (!probe.vbr || !probe.vbr->frames)
         return true;
-    return probe.vbr->bytes && *probe.vbr->bytes != probe.audioBytes;
+    if (probe.vbr->bytes && *probe.vbr->bytes != probe.audioBytes)
+        return true;
+    const auto [shortest, longest] = FrameSizeRange(probe.first);
+    const uint64_t frames = *probe.vbr->frames;
+    return frames * shortest > probe.audioBytes || (frames + 1) * longest < probe.audioBytes;
 }
 
 class MpegDecoder final : public ExactLengthDecoder {
   public:
-    MpegDecoder(Mpg123 handle, uint32_t rate, uint32_t channels, uint32_t type, uint64_t length)
-        : handle_(std::move(handle)), rate_(rate), channels_(channels), type_(type)
+    MpegDecoder(std::string path, Mpg123 handle, uint32_t rate, uint32_t channels, uint32_t type, uint64_t length)
+        : path_(std::move(path)), handle_(std::move(handle)), rate_(rate), channels_(channels), type_(type)
     {
         setLength(length);
     }
@@ -66,6 +82,17 @@ class MpegDecoder final : public ExactLengthDecoder {
         return mpg123_seek(handle_.get(), static_cast<off_t>(frame), SEEK_SET) == static_cast<off_t>(frame);
     }
 
+    bool rewindSource() override
+    {
+        mpg123_close(handle_.get());
+        long rate = 0;
+        int channels = 0;
+        int encoding = 0;
+        return mpg123_open(handle_.get(), path_.c_str()) == MPG123_OK
+            && mpg123_getformat(handle_.get(), &rate, &channels, &encoding) == MPG123_OK;
+    }
+
+    std::string path_;
     Mpg123 handle_;
     uint32_t rate_;
     uint32_t channels_;
@@ -107,7 +134,7 @@ std::unique_ptr<Decoder> OpenMpegDecoder(const std::string& path, bool exactLeng
     if (length < 0 && (mpg123_scan(mh.get()) != MPG123_OK || (length = mpg123_length(mh.get())) < 0))
         return nullptr;
 
-    return std::make_unique<MpegDecoder>(std::move(mh), probe->first.rate, probe->first.channels,
+    return std::make_unique<MpegDecoder>(path, std::move(mh), probe->first.rate, probe->first.channels,
                                          TypeForLayer(probe->first.layer), static_cast<uint64_t>(length));
 }
 

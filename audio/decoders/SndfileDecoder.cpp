@@ -15,8 +15,8 @@ using Sndfile = std::unique_ptr<SNDFILE, SndfileCloser>;
 
 class SndfileDecoder final : public ExactLengthDecoder {
   public:
-    SndfileDecoder(Sndfile file, const SF_INFO& info, uint32_t type)
-        : file_(std::move(file)), rate_(static_cast<uint32_t>(info.samplerate)),
+    SndfileDecoder(std::string path, Sndfile file, const SF_INFO& info, uint32_t type)
+        : path_(std::move(path)), file_(std::move(file)), rate_(static_cast<uint32_t>(info.samplerate)),
           channels_(static_cast<uint32_t>(info.channels)), type_(type)
     {
         setLength(static_cast<uint64_t>(info.frames));
@@ -28,15 +28,25 @@ class SndfileDecoder final : public ExactLengthDecoder {
   private:
     size_t decode(float* out, size_t frames) override
     {
+        if (!file_)
+            return 0;
         const sf_count_t got = sf_readf_float(file_.get(), out, static_cast<sf_count_t>(frames));
         return got > 0 ? static_cast<size_t>(got) : 0;
     }
 
     bool seekSource(uint64_t frame) override
     {
-        return sf_seek(file_.get(), static_cast<sf_count_t>(frame), SEEK_SET) == static_cast<sf_count_t>(frame);
+        return file_ && sf_seek(file_.get(), static_cast<sf_count_t>(frame), SEEK_SET) == static_cast<sf_count_t>(frame);
     }
 
+    bool rewindSource() override
+    {
+        SF_INFO info{};
+        file_.reset(sf_open(path_.c_str(), SFM_READ, &info));
+        return file_ && static_cast<uint32_t>(info.channels) == channels_;
+    }
+
+    std::string path_;
     Sndfile file_;
     uint32_t rate_;
     uint32_t channels_;
@@ -59,7 +69,7 @@ std::unique_ptr<Decoder> OpenSndfileDecoder(const std::string& path)
         type = kTypeAiff;
     if (type == 0 || info.samplerate <= 0 || info.channels <= 0 || info.frames < 0)
         return nullptr;
-    return std::make_unique<SndfileDecoder>(std::move(file), info, type);
+    return std::make_unique<SndfileDecoder>(path, std::move(file), info, type);
 }
 
 } // namespace audio

@@ -20,6 +20,7 @@ class VorbisDecoder final : public ExactLengthDecoder {
     // In place: the decoder state points into itself and cannot be moved.
     bool open(const std::string& path)
     {
+        path_ = path;
         open_ = ov_fopen(path.c_str(), &file_) == 0;
         const vorbis_info* info = open_ ? ov_info(&file_, 0) : nullptr;
         if (!info || !ov_seekable(&file_) || info->rate <= 0 || info->channels <= 0)
@@ -77,6 +78,15 @@ class VorbisDecoder final : public ExactLengthDecoder {
 
     bool seekSource(uint64_t frame) override { return ov_pcm_seek(&file_, static_cast<ogg_int64_t>(frame)) == 0; }
 
+    bool rewindSource() override
+    {
+        if (open_)
+            ov_clear(&file_);
+        open_ = ov_fopen(path_.c_str(), &file_) == 0;
+        return open_;
+    }
+
+    std::string path_;
     OggVorbis_File file_{};
     bool open_ = false;
     uint32_t rate_ = 0;

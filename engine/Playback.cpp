@@ -1,5 +1,6 @@
 // Starting, pausing, stopping and seeking the current channel, moving
 // between entries, and the timer step.
+#include <algorithm>
 #include <climits>
 
 #include "audio/AudioLibrary.h"
@@ -81,6 +82,7 @@ void TTonikMain::PlayStream() {
     CurrentFile = Paths[CurrentIndex];
 
     audio::startOutput();
+    // Addresses open through the library's WMA reader, which also takes URLs.
     Channel = audio::openWmaChannel(CurrentFile, kStreamFlags | FloatProbe());
     Length = -1;
     if (Channel != 0) {

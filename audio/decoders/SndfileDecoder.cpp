@@ -2,6 +2,9 @@
 // among them); only WAV, WAVEX and AIFF/AIFF-C containers are taken here.
 #include <sndfile.h>
 
+#include <cstdio>
+#include <cstring>
+
 #include "audio/AudioLibrary.h"
 #include "audio/decoders/ExactLengthDecoder.h"
 
@@ -53,10 +56,29 @@ class SndfileDecoder final : public ExactLengthDecoder {
     uint32_t type_;
 };
 
+// Only WAV and AIFF containers reach libsndfile: its readers of other formats
+// are not wanted here (and its Ogg reader leaks on damaged files).
+bool HasWavOrAiffSignature(const std::string& path)
+{
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return false;
+    char head[12] = {};
+    const bool whole = std::fread(head, 1, sizeof head, f) == sizeof head;
+    std::fclose(f);
+    const bool riff = std::memcmp(head, "RIFF", 4) == 0 || std::memcmp(head, "RIFX", 4) == 0;
+    const bool form = std::memcmp(head, "FORM", 4) == 0;
+    return whole
+        && ((riff && std::memcmp(head + 8, "WAVE", 4) == 0)
+            || (form && (std::memcmp(head + 8, "AIFF", 4) == 0 || std::memcmp(head + 8, "AIFC", 4) == 0)));
+}
+
 } // namespace
 
 std::unique_ptr<Decoder> OpenSndfileDecoder(const std::string& path)
 {
+    if (!HasWavOrAiffSignature(path))
+        return nullptr;
     SF_INFO info{};
     Sndfile file(sf_open(path.c_str(), SFM_READ, &info));
     if (!file)

@@ -113,7 +113,14 @@ std::unique_ptr<Decoder> OpenMpegDecoder(const std::string& path, bool exactLeng
     Mpg123 mh(mpg123_new(nullptr, &error));
     if (!mh)
         return nullptr;
-    mpg123_param(mh.get(), MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET | MPG123_SKIP_ID3V2, 0);
+    // A LAME header that disagrees with the file gives delay and padding that
+    // do not fit it, and the library then trims samples its count keeps: the
+    // whole frames are played instead.
+    const bool scan = exactLength && NeedsScan(*probe);
+    const long gapless = scan && probe->vbr ? 0 : MPG123_GAPLESS;
+    mpg123_param(mh.get(), MPG123_ADD_FLAGS, gapless | MPG123_QUIET | MPG123_SKIP_ID3V2, 0);
+    if (!gapless)
+        mpg123_param(mh.get(), MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0);
     mpg123_format_none(mh.get());
     if (mpg123_format(mh.get(), static_cast<long>(probe->first.rate),
                       probe->first.channels == 1 ? MPG123_MONO : MPG123_STEREO, MPG123_ENC_FLOAT_32)
@@ -128,7 +135,7 @@ std::unique_ptr<Decoder> OpenMpegDecoder(const std::string& path, bool exactLeng
         || rate != static_cast<long>(probe->first.rate) || channels != static_cast<int>(probe->first.channels)
         || encoding != MPG123_ENC_FLOAT_32)
         return nullptr;
-    if (exactLength && NeedsScan(*probe) && mpg123_scan(mh.get()) != MPG123_OK)
+    if (scan && mpg123_scan(mh.get()) != MPG123_OK)
         return nullptr;
     off_t length = mpg123_length(mh.get());
     if (length < 0 && (mpg123_scan(mh.get()) != MPG123_OK || (length = mpg123_length(mh.get())) < 0))

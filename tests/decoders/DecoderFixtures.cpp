@@ -84,6 +84,9 @@ Fixture Make(const std::string& name)
         made = fixtures::EncodeMp3(In("src.wav"), f.path, args);
         if (name == "noxingmp3")
             f.frames = CountFloatFrames("mpg123 -q -e f32 -s " + q(f.path), 2);
+    } else if (name == "taggedmp3") {
+        f = {In("tagged.mp3"), "mpeg", kTypeMp3, Source("src.wav", kRate, 2)};
+        made = fixtures::EncodeMp3(In("src.wav"), f.path, "-b 160 --add-id3v2 --tt Title --ta Artist");
     } else if (name == "mpeg2mp3") {
         f = {In("m2.mp3"), "mpeg", kTypeMp3, Source("src22m.wav", 22050, 1)};
         made = fixtures::EncodeMp3(In("src22m.wav"), f.path, "-b 64");
@@ -139,7 +142,7 @@ const Fixture& GetFixture(const std::string& name)
 const std::vector<std::string>& AllFixtureNames()
 {
     static const std::vector<std::string> names = {"wav", "floatwav", "aiff", "cbrmp3", "vbrmp3", "noxingmp3",
-                                                   "mpeg2mp3", "mp2", "ogg", "wma", "wmav1", "mod",
+                                                   "taggedmp3", "mpeg2mp3", "mp2", "ogg", "wma", "wmav1", "mod",
                                                    "s3m", "xm", "it", "stm", "umx", "midi"};
     return names;
 }

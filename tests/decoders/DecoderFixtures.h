@@ -22,7 +22,7 @@ struct Fixture {
     uint64_t frames = 0;
 };
 
-// Names: wav, floatwav, aiff, cbrmp3, vbrmp3, noxingmp3, mpeg2mp3, mp2, ogg,
+// Names: wav, floatwav, aiff, cbrmp3, vbrmp3, noxingmp3, taggedmp3, mpeg2mp3, mp2, ogg,
 // wma, wmav1, mod, s3m, xm, it, stm, umx, midi.
 const Fixture& GetFixture(const std::string& name);
 const std::vector<std::string>& AllFixtureNames();

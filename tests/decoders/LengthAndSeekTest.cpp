@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "tests/decoders/DecoderFixtures.h"
+#include "tests/fixtures/Fixtures.h"
 
 namespace decoders_test {
 namespace {
@@ -80,6 +81,31 @@ TEST(DecoderLength, MpegLengthWithoutExactCountComesFromTheHeader)
     auto quick = audio::OpenMpegDecoder(f.path, false);
     ASSERT_TRUE(quick);
     EXPECT_EQ(quick->lengthFrames(), f.frames) << "the LAME header is exact";
+}
+
+// The mpg123 command's own count of the samples it decodes, all frames whole.
+uint64_t Mpg123Frames(const std::string& path)
+{
+    std::string out;
+    return fixtures::Capture("mpg123 -q --no-gapless -e f32 -s " + fixtures::ShellQuote(path), out) ? out.size() / 8
+                                                                                                      : 0;
+}
+
+TEST(DecoderLength, MpegFilesThatDisagreeWithTheirLameHeaderAreCounted)
+{
+    const std::string good = ReadBytes(GetFixture("cbrmp3").path);
+    const std::pair<const char*, std::string> variants[] = {{"cut.mp3", good.substr(0, good.size() / 2)},
+                                                            {"appended.mp3", good + good}};
+    for (const auto& [name, bytes] : variants) {
+        const std::string path = ScratchPath(name);
+        ASSERT_TRUE(WriteBytes(path, bytes));
+        auto decoder = audio::OpenMpegDecoder(path, true);
+        ASSERT_TRUE(decoder) << name;
+        EXPECT_EQ(decoder->lengthFrames(), Mpg123Frames(path)) << name;
+        const auto all = ReadAll(*decoder);
+        ASSERT_GT(all.size(), 400u);
+        EXPECT_FALSE(Silent(all, all.size() - 400)) << name << ": nothing padded on";
+    }
 }
 
 // Modules: libopenmpt starts a seek at a row with sample playback synced,

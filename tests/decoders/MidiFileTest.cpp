@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <thread>
 
 #include "audio/decoders/MidiFile.h"
 #include "tests/decoders/DecoderFixtures.h"
@@ -146,6 +147,25 @@ TEST(MidiDecoderSoundFont, NoSoundFontMeansNoDecoder)
     else
         ::unsetenv("NILO_SOUNDFONT");
     EXPECT_TRUE(audio::OpenMidiDecoder(midi.path, 44100));
+}
+
+TEST(MidiDecoderSoundFont, ChannelsShareTheFontAcrossThreads)
+{
+    const Fixture& midi = GetFixture("midi");
+    auto single = audio::OpenMidiDecoder(midi.path, 44100);
+    ASSERT_TRUE(single);
+    const auto expected = ReadAll(*single);
+    std::vector<float> results[3];
+    std::vector<std::thread> threads;
+    for (auto& result : results)
+        threads.emplace_back([&result, &midi] {
+            if (auto decoder = audio::OpenMidiDecoder(midi.path, 44100))
+                result = ReadAll(*decoder, UINT64_MAX, 777);
+        });
+    for (auto& t : threads)
+        t.join();
+    for (const auto& result : results)
+        EXPECT_TRUE(result == expected);
 }
 
 } // namespace

@@ -246,6 +246,47 @@ void PutBigEndian32(std::string& out, uint32_t value) {
     for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((value >> shift) & 0xFF);
 }
 
+// Header, the non-empty frames of 1 to 12, padding: always version 2.3.
+std::string AssembleBlock(const TagInfo& tag, int64_t totalSize) {
+    TagStringStream block;
+    const uint32_t bodySize = static_cast<uint32_t>(totalSize - kHeaderSize);
+    std::string header("ID3\x03\x00\x00", 6);
+    for (int shift = 21; shift >= 0; shift -= 7) header += static_cast<char>((bodySize >> shift) & 0x7F);
+    block.WriteString(header);
+    for (int i = 0; i < kWrittenFrames; ++i) {
+        if (tag.Frame[i].empty()) continue;
+        std::string frameHeader = kFrameIds[i];
+        PutBigEndian32(frameHeader, static_cast<uint32_t>(tag.Frame[i].size()));
+        frameHeader += std::string(2, '\0');
+        block.WriteString(frameHeader);
+        block.WriteString(tag.Frame[i]);
+    }
+    block.WriteString(std::string(static_cast<size_t>(tag.PaddingSize), '\0'));
+    return block.DataString();
+}
+
+// Overwrites the old block, which has the new one's size; on failure the
+// old bytes go back.
+bool WriteInPlace(const std::string& fileName, const std::string& block) {
+    try {
+        TagFileStream file(fileName, FileMode::ReadWrite);
+        std::string old(block.size(), '\0');
+        file.ReadBuffer(old.data(), static_cast<int64_t>(old.size()));
+        try {
+            file.Seek(0, soFromBeginning);
+            file.WriteString(block);
+            file.Flush();
+        } catch (const EFileError&) {
+            file.Seek(0, soFromBeginning);
+            file.WriteString(old);
+            return false;
+        }
+        return true;
+    } catch (const EFileError&) {
+        return false;
+    }
+}
+
 } // namespace
 
 TID3v2::TID3v2() {
@@ -324,39 +365,10 @@ bool TID3v2::SaveToFile(const std::string& FileName) {
     const int64_t totalSize = contentSize + tag.PaddingSize;
     if (totalSize > kMaxBlockSize) return false;
 
-    TagStringStream block;
-    const uint32_t bodySize = static_cast<uint32_t>(totalSize - kHeaderSize);
-    block.WriteString(std::string("ID3\x03\x00\x00", 6));
-    for (int shift = 21; shift >= 0; shift -= 7) block.WriteString(std::string(1, static_cast<char>((bodySize >> shift) & 0x7F)));
-    for (int i = 0; i < kWrittenFrames; ++i) {
-        if (tag.Frame[i].empty()) continue;
-        std::string header = kFrameIds[i];
-        PutBigEndian32(header, static_cast<uint32_t>(tag.Frame[i].size()));
-        header += std::string(2, '\0');
-        block.WriteString(header);
-        block.WriteString(tag.Frame[i]);
-    }
-    block.WriteString(std::string(static_cast<size_t>(tag.PaddingSize), '\0'));
-
-    if (!WideFileExists(FileName) || !WideFileSetAttr(FileName, 0)) return false;
-    if (tag.NeedRewrite) return headerRead && RebuildFile(FileName, block.DataString(), oldSize);
-    try {
-        TagFileStream file(FileName, FileMode::ReadWrite);
-        std::string old(static_cast<size_t>(oldSize), '\0');
-        file.ReadBuffer(old.data(), oldSize);
-        try {
-            file.Seek(0, soFromBeginning);
-            file.WriteString(block.DataString());
-            file.Flush();
-        } catch (const EFileError&) {
-            file.Seek(0, soFromBeginning);
-            file.WriteString(old);
-            return false;
-        }
-        return true;
-    } catch (const EFileError&) {
+    if (!WideFileExists(FileName) || (tag.NeedRewrite && !headerRead) || !WideFileSetAttr(FileName, 0))
         return false;
-    }
+    const std::string block = AssembleBlock(tag, totalSize);
+    return tag.NeedRewrite ? RebuildFile(FileName, block, oldSize) : WriteInPlace(FileName, block);
 }
 
 bool TID3v2::RemoveFromFile(const std::string& FileName) {

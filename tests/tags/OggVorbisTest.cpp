@@ -300,6 +300,15 @@ TEST_F(OggVorbisTest, RewritesSecondPageWithNewLacingAndChecksum) {
     again.Title = title;
     ASSERT_TRUE(again.SaveTag(path));
     EXPECT_EQ(Contents(path), original);
+
+    // The same save behind an ID3v2 block keeps the block as it was.
+    std::string id3 = std::string("ID3\x03\x00\x00\x00\x00\x0F\x76", 10) + std::string(2038, '\x11');
+    std::string behind = Write("id3.ogg", id3 + original);
+    again.Title = "Other title";
+    ASSERT_TRUE(again.SaveTag(behind));
+    ASSERT_TRUE(again.SaveTag(path));
+    EXPECT_NE(Contents(path), original);
+    EXPECT_EQ(Contents(behind), id3 + Contents(path));
 }
 
 TEST_F(OggVorbisTest, SaveWritesTheSevenFieldsOnly) {

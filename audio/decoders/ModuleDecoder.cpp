@@ -126,7 +126,7 @@ class ModuleDecoder final : public ExactLengthDecoder {
     uint32_t rate_;
     uint32_t type_;
     // Row times of STM songs do not match what the library renders, so its
-    // seek lands off by up to a tick; those songs seek by rendering.
+    // seeks land hundreds of frames off; those songs seek by rendering.
     bool exactSeeksOnly_;
     uint64_t rendered_ = 0;
 };

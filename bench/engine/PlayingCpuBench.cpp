@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/resource.h>
 #include <thread>
 
 #include <QGuiApplication>
@@ -12,32 +11,10 @@
 #include "audio/AudioLibrary.h"
 #include "engine/Tonik_main.h"
 #include "tests/engine/MemoryView.h"
+#include "bench/CpuShare.h"
 #include "tests/fixtures/Fixtures.h"
 
-namespace {
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// Percent of one core used while Step runs every 100 ms for Seconds.
-template <typename Fn> double CpuShare(double Seconds, Fn Step) {
-    const double cpu = CpuSeconds();
-    const auto started = std::chrono::steady_clock::now();
-    auto next = started;
-    while (std::chrono::steady_clock::now() - started < std::chrono::duration<double>(Seconds)) {
-        Step();
-        next += std::chrono::milliseconds(100);
-        std::this_thread::sleep_until(next);
-    }
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    return 100.0 * (CpuSeconds() - cpu) / wall;
-}
-
-} // namespace
+using bench::CpuShare;
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);

@@ -4,31 +4,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/resource.h>
 #include <thread>
 
 #include "engine/Tonik_utilfunc.h"
+#include "bench/CpuShare.h"
 #include "tests/fixtures/Fixtures.h"
 
-namespace {
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// Percent of one core used by this process over the next `seconds`.
-double CpuShare(double seconds) {
-    const double cpu = CpuSeconds();
-    const auto started = std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    return 100.0 * (CpuSeconds() - cpu) / wall;
-}
-
-} // namespace
+using bench::CpuShare;
 
 int main() {
     setenv("SDL_AUDIODRIVER", "dummy", 0);

@@ -75,14 +75,16 @@ TEST(AtomicWriter, ReplacesWholeKeepsModeAndLeavesNoTemporary) {
     EXPECT_FALSE(FileSize((t.dir / "missing").string()).has_value());
 }
 
-TEST(AtomicWriter, FailureLeavesOriginal) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root may write into read-only folders";
+TEST(AtomicWriter, FailedRenameLeavesTargetAndNoTemporary) {
     TempFolder t;
-    auto path = t.file("keep.txt", "original");
-    ::chmod(t.dir.c_str(), 0500);
-    EXPECT_FALSE(WriteFileAtomic(path, "new"));
-    ::chmod(t.dir.c_str(), 0700);
+    // A folder in the target's place makes the final rename fail after the
+    // temporary file was written.
+    fs::create_directories(t.dir / "busy");
+    t.file("busy/inside.txt", "original");
+    EXPECT_FALSE(WriteFileAtomic((t.dir / "busy").string(), "new"));
     std::string content;
-    ReadWholeFile(path, content);
+    ReadWholeFile((t.dir / "busy" / "inside.txt").string(), content);
     EXPECT_EQ(content, "original");
+    EXPECT_EQ(std::distance(fs::directory_iterator(t.dir), fs::directory_iterator()), 1);
+    EXPECT_FALSE(WriteFileAtomic((t.dir / "missing" / "x.cfg").string(), "new"));
 }

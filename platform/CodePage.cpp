@@ -4,6 +4,8 @@
 #include <clocale>
 #include <cstdlib>
 #include <iconv.h>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -30,10 +32,57 @@ std::string LegacyCodePage() {
     return IsCyrillicLanguage(locale) ? "windows-1251" : "windows-1252";
 }
 
+namespace {
+
+const iconv_t kNoDescriptor = reinterpret_cast<iconv_t>(-1);
+
+// Setting up a descriptor costs more than a short conversion, and tag reading
+// converts every field: each thread keeps the ones it has used.
+struct DescriptorCache {
+    std::unordered_map<std::string, iconv_t> free;
+    ~DescriptorCache() {
+        for (auto& [key, cd] : free) iconv_close(cd);
+    }
+};
+
+// A descriptor taken out of the cache while it converts, so that a nested
+// conversion between the same code pages gets one of its own.
+class Descriptor {
+  public:
+    Descriptor(const char* from, const char* to) : key_(std::string(from) + '\0' + to) {
+        auto& free = Cache().free;
+        if (auto it = free.find(key_); it != free.end()) {
+            cd_ = it->second;
+            free.erase(it);
+            iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        } else {
+            cd_ = iconv_open(to, from);
+        }
+    }
+    ~Descriptor() {
+        if (cd_ != kNoDescriptor && !Cache().free.emplace(key_, cd_).second) iconv_close(cd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    iconv_t get() const { return cd_; }
+
+  private:
+    static DescriptorCache& Cache() {
+        thread_local DescriptorCache cache;
+        return cache;
+    }
+
+    std::string key_;
+    iconv_t cd_;
+};
+
+} // namespace
+
 std::string ConvertText(std::string_view text, const char* from, const char* to, bool* ok) {
     if (ok) *ok = true;
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
+    Descriptor descriptor(from, to);
+    iconv_t cd = descriptor.get();
+    if (cd == kNoDescriptor) {
         if (ok) *ok = false;
         return std::string(text);
     }
@@ -66,7 +115,6 @@ std::string ConvertText(std::string_view text, const char* from, const char* to,
         inLeft -= step;
         if (inLeft == 0) break;
     }
-    iconv_close(cd);
     return out;
 }
 

@@ -1,5 +1,6 @@
 #include "ID3v1.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -97,42 +98,57 @@ bool TID3v1::ReadFromFile(const std::string& FileName) {
     return ReadTag(FileName, true);
 }
 
-bool TID3v1::ReadTag(const std::string& FileName, bool Parse) {
+bool TID3v1::ReadFromStream(TagStream& File) {
+    ResetData();
     try {
-        TagFileStream file(FileName, FileMode::ReadOnly | FileMode::ShareDenyWrite);
-        const int64_t size = file.Size();
-        // A file shorter than a block it seems to hold has no such block.
-        if (size >= kRecordSize) {
-            unsigned char record[kRecordSize] = {};
-            file.Seek(size - kRecordSize, soFromBeginning);
-            file.Read(record, kRecordSize);
-            if (std::memcmp(record, "TAG", 3) == 0) Exists = true;
-            if (Exists && Parse) ParseRecord(record);
-        }
-        const int64_t skip = Exists ? kRecordSize + kMarkSize : kMarkSize;
-        if (size < skip) return true;
-        char mark[kMarkSize] = {};
-        file.Seek(size - skip, soFromBeginning);
-        file.Read(mark, kMarkSize);
-        if (std::memcmp(mark + 6, "LYRICS200", 9) != 0) return true;
-        Lyrics3Size = tagtext::ParseDecimal(std::string_view(mark, 6)).value_or(0);
-        if (Lyrics3Size <= 0) return true;
-        const int64_t start = size - Lyrics3Size - skip;
-        char begin[kLyricsBeginSize] = {};
-        if (start >= 0) {
-            file.Seek(start, soFromBeginning);
-            file.Read(begin, kLyricsBeginSize);
-        }
-        HasLyrics3 = std::memcmp(begin, kLyricsBegin, kLyricsBeginSize) == 0;
-        if (!HasLyrics3) {
-            Lyrics3Size = 0;
-            return true;
-        }
-        if (Parse) ReadLyrics3Fields(file);
+        ReadTagFrom(File, true);
         return true;
     } catch (const EFileError&) {
         return false;
     }
+}
+
+bool TID3v1::ReadTag(const std::string& FileName, bool Parse) {
+    try {
+        TagFileStream file(FileName, FileMode::ReadOnly | FileMode::ShareDenyWrite);
+        ReadTagFrom(file, Parse);
+        return true;
+    } catch (const EFileError&) {
+        return false;
+    }
+}
+
+void TID3v1::ReadTagFrom(TagStream& file, bool Parse) {
+    const int64_t size = file.Size();
+    // The record and the Lyrics3 end mark before it, in one read.
+    unsigned char end[kRecordSize + kMarkSize] = {};
+    const int64_t endSize = std::min<int64_t>(size, sizeof end);
+    file.Seek(size - endSize, soFromBeginning);
+    file.Read(end, endSize);
+    // A file shorter than a block it seems to hold has no such block.
+    if (size >= kRecordSize) {
+        const unsigned char* record = end + endSize - kRecordSize;
+        if (std::memcmp(record, "TAG", 3) == 0) Exists = true;
+        if (Exists && Parse) ParseRecord(record);
+    }
+    const int64_t skip = Exists ? kRecordSize + kMarkSize : kMarkSize;
+    if (size < skip) return;
+    const char* mark = reinterpret_cast<const char*>(end + endSize - skip);
+    if (std::memcmp(mark + 6, "LYRICS200", 9) != 0) return;
+    Lyrics3Size = tagtext::ParseDecimal(std::string_view(mark, 6)).value_or(0);
+    if (Lyrics3Size <= 0) return;
+    const int64_t start = size - Lyrics3Size - skip;
+    char begin[kLyricsBeginSize] = {};
+    if (start >= 0) {
+        file.Seek(start, soFromBeginning);
+        file.Read(begin, kLyricsBeginSize);
+    }
+    HasLyrics3 = std::memcmp(begin, kLyricsBegin, kLyricsBeginSize) == 0;
+    if (!HasLyrics3) {
+        Lyrics3Size = 0;
+        return;
+    }
+    if (Parse) ReadLyrics3Fields(file);
 }
 
 void TID3v1::ParseRecord(const unsigned char* record) {

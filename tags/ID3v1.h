@@ -39,6 +39,8 @@ class TID3v1 {
 
     void ResetData();
     bool ReadFromFile(const std::string& FileName);
+    // The same from a file already open; its position moves.
+    bool ReadFromStream(TagStream& File);
     // Examines the file's end; with Parse false only Exists, HasLyrics3 and
     // Lyrics3Size are found. False when the file cannot be opened or read.
     bool ReadTag(const std::string& FileName, bool Parse);
@@ -72,6 +74,8 @@ class TID3v1 {
   private:
     void ParseRecord(const unsigned char* Record);
     void ReadLyrics3Fields(TagStream& File);
+    // ReadTag on an open file; raises EFileError when it cannot be read.
+    void ReadTagFrom(TagStream& File, bool Parse);
     // Sets Exists, HasLyrics3 and Lyrics3Size from this file alone.
     bool ExamineFile(const std::string& FileName);
     // Empty when no Lyrics3 block is due.

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "platform/CodePage.h"
 #include "tags/TagFile.h"
@@ -45,18 +46,23 @@ struct TagInfo {
     bool HasBlock() const { return std::memcmp(ID, "ID3", 3) == 0; }
 };
 
+// Raises EFileError when the file cannot be read.
+bool ReadHeader(TagStream& file, TagInfo& tag) {
+    unsigned char header[kHeaderSize];
+    if (file.Read(header, kHeaderSize) != kHeaderSize) return false;
+    std::memcpy(tag.ID, header, 3);
+    tag.Version = header[3];
+    tag.Revision = header[4];
+    tag.Flags = header[5];
+    std::memcpy(tag.SizeBytes, header + 6, 4);
+    tag.FileSize = file.Size();
+    return true;
+}
+
 bool ReadHeader(const std::string& fileName, TagInfo& tag) {
     try {
         TagFileStream file(fileName, FileMode::ReadOnly | FileMode::ShareDenyWrite);
-        unsigned char header[kHeaderSize];
-        if (file.Read(header, kHeaderSize) != kHeaderSize) return false;
-        std::memcpy(tag.ID, header, 3);
-        tag.Version = header[3];
-        tag.Revision = header[4];
-        tag.Flags = header[5];
-        std::memcpy(tag.SizeBytes, header + 6, 4);
-        tag.FileSize = file.Size();
-        return true;
+        return ReadHeader(file, tag);
     } catch (const EFileError&) {
         return false;
     }
@@ -83,12 +89,19 @@ int FrameIndex(std::string_view id, uint8_t version) {
     return -1;
 }
 
-// Each known frame's first 500 data bytes, zero-padded to 500.
-void ReadFrames(const std::string& fileName, TagInfo& tag, int64_t blockSize, uint8_t version) {
+// Each known frame's first 500 data bytes, zero-padded to 500; the source
+// stands just after the header.
+void ReadFrames(TagStream& source, TagInfo& tag, int64_t blockSize, uint8_t version) {
     const int headerSize = version == 2 ? 6 : 10;
     try {
-        TagFileStream file(fileName, FileMode::ReadOnly | FileMode::ShareDenyWrite);
-        const int64_t fileSize = file.Size();
+        const int64_t fileSize = tag.FileSize;
+        // One read of every byte the frames can reach (a last frame may run
+        // past the block) instead of two small reads per frame; the header's
+        // place is left blank.
+        std::string bytes(static_cast<size_t>(std::min(fileSize, blockSize + headerSize + kMaxValue)), '\0');
+        const int64_t read = source.Read(bytes.data() + kHeaderSize, static_cast<int64_t>(bytes.size()) - kHeaderSize);
+        bytes.resize(static_cast<size_t>(kHeaderSize + read));
+        TagStringStream file(std::move(bytes));
         file.Seek(kHeaderSize, soFromBeginning);
         // Each pass moves on by at least a frame header, so the loop ends.
         for (int64_t at = kHeaderSize; at < blockSize && at < fileSize; at = file.Position()) {
@@ -305,14 +318,29 @@ void TID3v2::ResetData() {
 
 bool TID3v2::ReadFromFile(const std::string& FileName) {
     ResetData();
+    try {
+        TagFileStream file(FileName, FileMode::ReadOnly | FileMode::ShareDenyWrite);
+        return ReadFromStream(file);
+    } catch (const EFileError&) {
+        return false;
+    }
+}
+
+bool TID3v2::ReadFromStream(TagStream& File) {
+    ResetData();
     TagInfo tag;
-    if (!ReadHeader(FileName, tag)) return false;
+    try {
+        File.Seek(0, soFromBeginning);
+        if (!ReadHeader(File, tag)) return false;
+    } catch (const EFileError&) {
+        return false;
+    }
     if (!tag.HasBlock()) return true;
     Exists = true;
     VersionID = tag.Version;
     Size = BlockSize(tag);
     if (VersionID < 2 || VersionID > 4 || Size == 0) return true;
-    ReadFrames(FileName, tag, Size, VersionID);
+    ReadFrames(File, tag, Size, VersionID);
 
     auto decode = [&](int first, int second) {
         std::string text = Decode(tag.Frame[first]);

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+class TagStream;
+
 class TID3v2 {
   public:
     bool Exists;       // the file starts with "ID3"
@@ -31,6 +33,8 @@ class TID3v2 {
     void ResetData();
     // True when the first 10 bytes could be read, block or not.
     bool ReadFromFile(const std::string& FileName);
+    // The same from a file already open, whatever its position.
+    bool ReadFromStream(TagStream& File);
     // Writes a new block from the fields in place of any old one.
     bool SaveToFile(const std::string& FileName);
     // False when the file has no block.

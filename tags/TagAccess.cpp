@@ -1,5 +1,6 @@
 #include "tags/TagAccess.h"
 
+#include <optional>
 #include <utility>
 
 #include "engine/Tonik_utilfunc.h"
@@ -8,6 +9,7 @@
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
 #include "tags/OggVorbis.h"
+#include "tags/TagFile.h"
 #include "tags/TagText.h"
 #include "tags/WMAfile.h"
 
@@ -23,14 +25,58 @@ void ReportFailure(TagKind kind, const std::string& fileName) {
 }
 
 // One tag object for one read; a failed read leaves every field empty.
-template <class Tag, class Fill>
-TTagNames ReadWith(TagKind kind, const std::string& fileName, Fill fill) {
+template <class Tag, class Read, class Fill>
+TTagNames ReadWith(TagKind kind, const std::string& fileName, Read read, Fill fill) {
     TTagNames names;
     Tag tag;
-    if (tag.ReadFromFile(fileName))
+    if (read(tag))
         fill(tag, names);
     else
         ReportFailure(kind, fileName);
+    return names;
+}
+
+template <class Tag, class Fill> TTagNames ReadWith(TagKind kind, const std::string& fileName, Fill fill) {
+    return ReadWith<Tag>(kind, fileName, [&](Tag& tag) { return tag.ReadFromFile(fileName); }, fill);
+}
+
+void FillID3v1(const TID3v1& tag, TTagNames& names) {
+    if (!tag.Exists) return;
+    names.Artist = tag.FGetArtist();
+    names.Title = tag.FGetTitle();
+    names.Year = tag.Year;
+    names.Genre = tag.FGetGenre();
+    names.Comment = tag.FGetComment();
+    names.Album = tag.FGetAlbum();
+}
+
+void FillID3v2(const TID3v2& tag, TTagNames& names) {
+    if (!tag.Exists) return;
+    names.Artist = tag.Artist;
+    names.Title = tag.Title;
+    names.Year = tag.Year;
+    names.Genre = tag.Genre;
+    names.Comment = tag.Comment;
+    names.Album = tag.Album;
+    names.Composer = tag.Composer;
+    names.Encoder = tag.Encoder;
+    names.Copyright = tag.Copyright;
+    names.Web = tag.Link;
+    names.Language = tag.Language;
+    names.Track = std::to_string(tag.Track);
+}
+
+// ID3v1, else ID3v2, through one open of the file: playlists read thousands.
+TTagNames ReadMp3Tags(const std::string& fileName) {
+    std::optional<TagFileStream> file;
+    try {
+        file.emplace(fileName, FileMode::ReadOnly | FileMode::ShareDenyWrite);
+    } catch (const EFileError&) {
+        // Both reads then fail and are reported, as with a file each.
+    }
+    auto read = [&](auto& tag) { return file && tag.ReadFromStream(*file); };
+    TTagNames names = ReadWith<TID3v1>(TagKind::ID3v1, fileName, read, FillID3v1);
+    if (names.Title.empty()) names = ReadWith<TID3v2>(TagKind::ID3v2, fileName, read, FillID3v2);
     return names;
 }
 
@@ -65,8 +111,7 @@ TTagNames ReadTags(const std::string& FileName, bool FromChannel, uint32_t Curre
     TTagNames names;
     std::string extension = Extension(FileName);
     if (extension == ".mp3") {
-        names = ReadID3v1(FileName);
-        if (names.Title.empty()) names = ReadID3v2(FileName);
+        names = ReadMp3Tags(FileName);
     } else if (extension == ".ogg") {
         names = ReadOggVorbis(FileName);
     } else if (extension == ".wma") {
@@ -81,35 +126,9 @@ TTagNames ReadTags(const std::string& FileName, bool FromChannel, uint32_t Curre
     return names;
 }
 
-TTagNames ReadID3v1(const std::string& FileName) {
-    return ReadWith<TID3v1>(TagKind::ID3v1, FileName, [](const TID3v1& tag, TTagNames& names) {
-        if (!tag.Exists) return;
-        names.Artist = tag.FGetArtist();
-        names.Title = tag.FGetTitle();
-        names.Year = tag.Year;
-        names.Genre = tag.FGetGenre();
-        names.Comment = tag.FGetComment();
-        names.Album = tag.FGetAlbum();
-    });
-}
+TTagNames ReadID3v1(const std::string& FileName) { return ReadWith<TID3v1>(TagKind::ID3v1, FileName, FillID3v1); }
 
-TTagNames ReadID3v2(const std::string& FileName) {
-    return ReadWith<TID3v2>(TagKind::ID3v2, FileName, [](const TID3v2& tag, TTagNames& names) {
-        if (!tag.Exists) return;
-        names.Artist = tag.Artist;
-        names.Title = tag.Title;
-        names.Year = tag.Year;
-        names.Genre = tag.Genre;
-        names.Comment = tag.Comment;
-        names.Album = tag.Album;
-        names.Composer = tag.Composer;
-        names.Encoder = tag.Encoder;
-        names.Copyright = tag.Copyright;
-        names.Web = tag.Link;
-        names.Language = tag.Language;
-        names.Track = std::to_string(tag.Track);
-    });
-}
+TTagNames ReadID3v2(const std::string& FileName) { return ReadWith<TID3v2>(TagKind::ID3v2, FileName, FillID3v2); }
 
 TTagNames ReadOggVorbis(const std::string& FileName) {
     return ReadWith<TOggVorbis>(TagKind::OggVorbis, FileName, [](const TOggVorbis& tag, TTagNames& names) {

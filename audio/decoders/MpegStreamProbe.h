@@ -22,5 +22,7 @@ struct MpegStreamProbe {
 constexpr int kMpegFramesToConfirm = 4;
 
 std::optional<MpegStreamProbe> ProbeMpegStream(const std::string& path);
+// The same through an open descriptor, read without moving its position.
+std::optional<MpegStreamProbe> ProbeMpegStream(int fd);
 
 } // namespace audio

@@ -61,8 +61,8 @@ void UpdateReverb(HSTREAM Channel, float Level, int32_t Delay) {
 void RemoveReverb(HSTREAM Channel) { audio::removeEffect(Channel, audio::kEffectReverb); }
 
 void ApplyReverb(HSTREAM Channel, const effects::FilterControls& Controls) {
-    if (Controls.EnableReverb())
-        SetReverb(Channel, float(Controls.SignalUpDown()) * 0.01f, Controls.DelayUpDown());
+    if (Controls.reverbEnabled())
+        SetReverb(Channel, float(Controls.signalPosition()) * 0.01f, Controls.delayPosition());
     else
         RemoveReverb(Channel);
 }
@@ -82,8 +82,8 @@ void UpdateNormalize(HSTREAM Channel, float AmpLevel) {
 void RemoveNormalize(HSTREAM Channel) { audio::removeEffect(Channel, audio::kEffectNormalize); }
 
 void ApplyNormalize(HSTREAM Channel, const effects::FilterControls& Controls) {
-    if (Controls.EnableNorm())
-        SetNormalize(Channel, float(Controls.AmpLevelUpDown()));
+    if (Controls.normalizeEnabled())
+        SetNormalize(Channel, float(Controls.ampLevelPosition()));
     else
         RemoveNormalize(Channel);
 }

@@ -7,11 +7,11 @@ namespace effects {
 class FilterControls {
   public:
     virtual ~FilterControls() = default;
-    virtual bool EnableReverb() const = 0;
-    virtual int SignalUpDown() const = 0; // 0..100
-    virtual int DelayUpDown() const = 0;  // ms
-    virtual bool EnableNorm() const = 0;
-    virtual int AmpLevelUpDown() const = 0; // 1..10
+    virtual bool reverbEnabled() const = 0;
+    virtual int signalPosition() const = 0; // 0..100
+    virtual int delayPosition() const = 0;  // ms
+    virtual bool normalizeEnabled() const = 0;
+    virtual int ampLevelPosition() const = 0; // 1..10
 };
 
 } // namespace effects

@@ -31,6 +31,8 @@ class MainView {
     virtual int listWidth() const = 0;
     virtual int listHeight() const = 0;
     virtual int rowHeight() const = 0;
+    // Device pixels per view pixel, so the picture stays sharp on dense screens.
+    virtual double pictureScale() const = 0;
     // Copies the painted rows onto the view at (0, 0).
     virtual void showPlayListPicture(const QImage& Picture) = 0;
 
@@ -40,8 +42,8 @@ class MainView {
     // TTonikMain::PositionBarChanged.
     virtual int positionMax() const = 0;
     virtual void setPositionMax(int Max) = 0;
-    virtual int position() const = 0;
-    virtual void setPosition(int Position) = 0;
+    virtual int barPosition() const = 0;
+    virtual void setBarPosition(int Position) = 0;
     // True while the left mouse button holds the bar (the user drags it).
     virtual bool positionDragged() const = 0;
 

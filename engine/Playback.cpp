@@ -39,10 +39,7 @@ void TTonikMain::SelectRowIfNone() {
 void TTonikMain::ApplyStartChain() {
     ApplyVolume();
     SendStoredPan();
-    if (StartupComplete) {
-        ApplyEqualizer();
-        ApplyFilters();
-    }
+    if (StartupComplete) ApplyEffectChain();
     if (Mute) ApplyMute();
 }
 
@@ -110,14 +107,14 @@ void TTonikMain::Tick() {
         const float position = PositionSeconds(Channel);
         Elapsed = WholeSeconds(position);
         const double ratio = Length > 0 ? position / Length : 0;
-        view_.setPosition(static_cast<int>(view_.positionMax() * std::min(ratio, 1.0)));
+        view_.setBarPosition(static_cast<int>(view_.positionMax() * std::min(ratio, 1.0)));
         if (Length > 0 && position > Length - 0.6f) Advance(count, currentPath);
         return;
     }
     const std::string& stopped = Messages[8];
     view_.setTipText(Utf8Upper(stopped));
     view_.setTimeLabel(" 00:00");
-    view_.setPosition(0);
+    view_.setBarPosition(0);
     CurrentIndex = -1;
     PaintPlayList();
     view_.setApplicationTitle(Utf8Mid(stopped, 0, 1) + Utf8Lower(Utf8Mid(stopped, 1, std::string::npos)) +
@@ -162,10 +159,9 @@ void TTonikMain::Advance(int Count, const std::string& CurrentPath) {
     SendStoredPan();
     if (Mute) ApplyMute();
     Length = ChannelSeconds(Channel);
-    view_.setPosition(0);
+    view_.setBarPosition(0);
     BuildTrackInfo();
-    ApplyEqualizer();
-    ApplyFilters();
+    ApplyEffectChain();
     PaintPlayList();
 }
 
@@ -236,7 +232,7 @@ void TTonikMain::PositionBarChanged() {
         audio::setAttributes(Channel, -1, 0, -101);
         const int maximum = view_.positionMax();
         if (maximum <= 0) return;
-        const double ratio = static_cast<double>(view_.position()) / maximum;
+        const double ratio = static_cast<double>(view_.barPosition()) / maximum;
         audio::seekBytes(Channel, static_cast<uint64_t>(ratio * static_cast<double>(audio::lengthBytes(Channel))));
     } else if (!Mute) {
         ApplyVolume();

@@ -37,6 +37,11 @@ void TTonikMain::ApplyEqualizer() {
     SetEqualizer(Channel, 0, positions);
 }
 
+void TTonikMain::ApplyEffectChain() {
+    ApplyEqualizer();
+    ApplyFilters();
+}
+
 void TTonikMain::ApplyFilters() {
     ApplyReverb(Channel, view_.filterControls());
     ApplyNormalize(Channel, view_.filterControls());

@@ -16,6 +16,7 @@
 
 #include "engine/ChangedFileWriter.h"
 #include "engine/MainView.h"
+#include "engine/PaintedRows.h"
 #include "engine/TMess.h"
 #include "engine/Tonik_utilfunc.h"
 
@@ -130,6 +131,8 @@ class TTonikMain {
     void ApplyPan();
     void ApplyMute();
     void ApplyEqualizer();
+    // Equalizer, reverb and normalize from the controls, on the current channel.
+    void ApplyEffectChain();
 
     void SaveConfig();
     // Window close: stops and frees the channel, autosaves, saves settings.
@@ -139,6 +142,7 @@ class TTonikMain {
     using VisitedFolders = std::set<std::pair<uint64_t, uint64_t>>;
 
     MainView& view_;
+    PaintedRows lastPainted_;
 
     bool ScanFolderTree(const std::string& Folder, VisitedFolders& Visited);
     void StartEntryByPrefix();

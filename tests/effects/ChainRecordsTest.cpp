@@ -14,11 +14,11 @@ namespace {
 struct DialogControls : effects::FilterControls {
     bool reverbOn = false, normOn = false;
     int signal = 65, delay = 8000, amp = 1;
-    bool EnableReverb() const override { return reverbOn; }
-    int SignalUpDown() const override { return signal; }
-    int DelayUpDown() const override { return delay; }
-    bool EnableNorm() const override { return normOn; }
-    int AmpLevelUpDown() const override { return amp; }
+    bool reverbEnabled() const override { return reverbOn; }
+    int signalPosition() const override { return signal; }
+    int delayPosition() const override { return delay; }
+    bool normalizeEnabled() const override { return normOn; }
+    int ampLevelPosition() const override { return amp; }
 };
 
 audio::ReverbRecord ReadReverb(audio::Handle h) {

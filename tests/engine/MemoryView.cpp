@@ -37,13 +37,13 @@ void MemoryView::showPlayListPicture(const QImage& Picture) {
 
 void MemoryView::setPositionMax(int Max) {
     barMax = std::max(Max, 0);
-    if (barPosition > barMax) setPosition(barMax);
+    if (barPos > barMax) setBarPosition(barMax);
 }
 
-void MemoryView::setPosition(int Position) {
+void MemoryView::setBarPosition(int Position) {
     const int clamped = std::clamp(Position, 0, barMax);
-    if (clamped == barPosition) return;
-    barPosition = clamped;
+    if (clamped == barPos) return;
+    barPos = clamped;
     if (onPositionChange) onPositionChange();
 }
 

@@ -20,11 +20,11 @@ class MemoryFilterControls : public effects::FilterControls {
     bool normalize = false;
     int ampLevel = 1;
 
-    bool EnableReverb() const override { return reverb; }
-    int SignalUpDown() const override { return signal; }
-    int DelayUpDown() const override { return delay; }
-    bool EnableNorm() const override { return normalize; }
-    int AmpLevelUpDown() const override { return ampLevel; }
+    bool reverbEnabled() const override { return reverb; }
+    int signalPosition() const override { return signal; }
+    int delayPosition() const override { return delay; }
+    bool normalizeEnabled() const override { return normalize; }
+    int ampLevelPosition() const override { return ampLevel; }
 };
 
 struct ShownMessage {
@@ -42,7 +42,7 @@ class MemoryView : public MainView {
     int pictures = 0;
 
     int barMax = 0;
-    int barPosition = 0;
+    int barPos = 0;
     bool dragged = false;
     // The window's setPositionChange handler.
     std::function<void()> onPositionChange;
@@ -81,12 +81,13 @@ class MemoryView : public MainView {
     int listWidth() const override { return 401; }
     int listHeight() const override { return 102; }
     int rowHeight() const override { return 16; }
+    double pictureScale() const override { return 1.0; }
     void showPlayListPicture(const QImage& Picture) override;
 
     int positionMax() const override { return barMax; }
     void setPositionMax(int Max) override;
-    int position() const override { return barPosition; }
-    void setPosition(int Position) override;
+    int barPosition() const override { return barPos; }
+    void setBarPosition(int Position) override;
     bool positionDragged() const override { return dragged; }
 
     void setTipText(const std::string& Text) override { tipText = Text; }

@@ -38,7 +38,7 @@ TEST_F(PlaybackTest, StartPauseResumeStop) {
     EXPECT_EQ(engine->CurrentIndex, -1);
     EXPECT_EQ(view.tipText, "STOPPED");
     EXPECT_EQ(view.timeLabel, " 00:00");
-    EXPECT_EQ(view.barPosition, 0);
+    EXPECT_EQ(view.barPos, 0);
     EXPECT_EQ(view.applicationTitle, "Stopped - Nilo Music Player");
     EXPECT_EQ(view.selected, 0) << "the selection keeps its highlight";
 }
@@ -80,7 +80,7 @@ TEST_F(PlaybackTest, EndOfTrackByLoopShuffleAndPlaylistSize) {
             else
                 EXPECT_TRUE(engine->CurrentIndex >= 0 && engine->CurrentIndex < 3);
             EXPECT_EQ(engine->CurrentFile, engine->Paths[engine->CurrentIndex]);
-            EXPECT_EQ(view.barPosition, 0);
+            EXPECT_EQ(view.barPos, 0);
         } else {
             EXPECT_EQ(Activity(), audio::kStopped);
             EXPECT_EQ(engine->CurrentIndex, k.playing) << "stays on the entry that ended";
@@ -219,10 +219,10 @@ TEST_F(PlaybackTest, DraggingTheSeekBarSilencesAndMovesTheChannel) {
     const int savesBefore = configSaves;
 
     view.dragged = true;
-    view.setPosition(5);
+    view.setBarPosition(5);
     EXPECT_EQ(ChannelVolume(), 0);
     EXPECT_NEAR(PositionSeconds(Channel), 5.0, 0.1);
-    view.setPosition(8);
+    view.setBarPosition(8);
     EXPECT_NEAR(PositionSeconds(Channel), 8.0, 0.1);
     EXPECT_EQ(configSaves, savesBefore) << "no volume while dragging";
 
@@ -235,9 +235,9 @@ TEST_F(PlaybackTest, DraggingTheSeekBarSilencesAndMovesTheChannel) {
     engine->ApplyMute();
     EXPECT_TRUE(view.muteGlyph);
     view.dragged = true;
-    view.setPosition(2);
+    view.setBarPosition(2);
     view.dragged = false;
-    view.setPosition(3);
+    view.setBarPosition(3);
     engine->Tick();
     EXPECT_EQ(ChannelVolume(), 0) << "muted: the volume stays at 0 after the drag";
     engine->Mute = false;

@@ -1,0 +1,172 @@
+// What the main window's buttons, bars, boxes and menu entries do: each
+// turns the user's action into a call on the engine or the effect chain.
+#include <QApplication>
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QLabel>
+#include <QUrl>
+
+#include "app/Tonik_about.h"
+#include "app/Tonik_effects.h"
+#include "app/Tonik_mainform.h"
+#include "app/TrackBar.h"
+#include "effects/EffectChain.h"
+
+void TForm1::OpenClick() {
+    if (Tonik->AddFromDialog(1) == 0) Tonik->PlayCurrent();
+}
+
+void TForm1::AddClick() {
+    Tonik->AddFromDialog(2);
+}
+
+void TForm1::PlayClick() {
+    Tonik->PlaySelectedEntry();
+}
+
+void TForm1::Play2Click() {
+    Tonik->PlaySelectedAsFile();
+}
+
+void TForm1::PauseClick() {
+    Tonik->PauseCommand();
+}
+
+void TForm1::StopClick() {
+    Tonik->StopCommand();
+}
+
+void TForm1::PrevClick() {
+    Tonik->StopCommand();
+    Tonik->PreviousEntry();
+}
+
+void TForm1::NextClick() {
+    Tonik->StopCommand();
+    Tonik->NextEntry();
+}
+
+void TForm1::RemClick() {
+    Tonik->RemoveSelected();
+}
+
+void TForm1::ClearClick() {
+    Tonik->ClearPlaylist();
+}
+
+void TForm1::AddfolderClick() {
+    Tonik->AddFolderCommand();
+}
+
+void TForm1::Saveplaylist1Click() {
+    if (SaveDialog->exec() != QDialog::Accepted || SaveDialog->selectedFiles().isEmpty()) return;
+    const std::string name = SaveDialog->selectedFiles().constFirst().toStdString();
+    if (SaveDialog->nameFilters().indexOf(SaveDialog->selectedNameFilter()) == 1)
+        Tonik->SavePLS(name);
+    else
+        Tonik->SaveM3U(name);
+}
+
+void TForm1::Exit1Click() {
+    QApplication::quit();
+}
+
+void TForm1::Filters1Click() {
+    filtersBox_->exec();
+}
+
+void TForm1::About1Click() {
+    aboutBox_->exec();
+}
+
+void TForm1::MusicPlayerHelp1Click() {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(Tonik->AppDir + "Help.html")));
+}
+
+void TForm1::English1Click() {
+    Tonik->Language = "English.lng";
+    LoadLanguage(Tonik->Language);
+    showVolumeLabel();
+}
+
+void TForm1::N3Click() {
+    Tonik->Language = "Russian.lng";
+    LoadLanguage(Tonik->Language);
+    showVolumeLabel();
+}
+
+void TForm1::showVolumeLabel() {
+    VolumeLabel->setText(QString::fromStdString(Messages[15]) + QString::number(Tonik->Volume) + QLatin1Char('%'));
+    VolumeLabel->adjustSize();
+}
+
+void TForm1::setVolumeChange() {
+    Tonik->ApplyVolume();
+    showVolumeLabel();
+}
+
+void TForm1::Decreasevolume1Click() {
+    if (setVolume->value() > 4) setVolume->setValue(setVolume->value() - 5);
+}
+
+void TForm1::Increasevolume1Click() {
+    if (setVolume->value() < 96) setVolume->setValue(setVolume->value() + 5);
+}
+
+void TForm1::setPanChange() {
+    Tonik->ApplyPan();
+}
+
+void TForm1::MuteOnOFFClick() {
+    Tonik->Mute = !Tonik->Mute;
+    Tonik->ApplyMute();
+    Tonik->SaveConfig();
+}
+
+void TForm1::setLoopClick() {
+    Tonik->Loop = setLoop->isChecked();
+    Tonik->SaveConfig();
+}
+
+void TForm1::setShuffleClick() {
+    Tonik->Shuffle = setShuffle->isChecked();
+    Tonik->SaveConfig();
+}
+
+void TForm1::EQEnableClick() {
+    Tonik->ApplyEqualizer();
+    Tonik->SaveConfig();
+}
+
+void TForm1::BandChange(int Band) {
+    SetEqBand(Channel, Band, Bands[static_cast<size_t>(Band)]->value());
+    Tonik->SaveConfig();
+}
+
+void TForm1::PlayList2Click() {
+    toggleView(!Tonik->ShowPlayList, Tonik->ShowEqualizer);
+}
+
+void TForm1::Equalizer1Click() {
+    toggleView(Tonik->ShowPlayList, !Tonik->ShowEqualizer);
+}
+
+void TForm1::toggleView(bool PlayListShown, bool EqualizerShown) {
+    Tonik->ShowPlayList = PlayListShown;
+    Tonik->ShowEqualizer = EqualizerShown;
+    UpdateLayout();
+    Tonik->SaveConfig();
+}
+
+void TForm1::setPositionChange() {
+    Tonik->PositionBarChanged();
+}
+
+void TForm1::PlayListDrawItem() {
+    Tonik->PaintPlayList();
+}
+
+void TForm1::ChTimerTimer() {
+    Tonik->Tick();
+}

@@ -1,0 +1,113 @@
+// Start-up, shut-down, the window's layouts and the single running copy.
+#include <cstdlib>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/PlayListBox.h"
+#include "app/Tonik_about.h"
+#include "app/Tonik_effects.h"
+#include "app/Tonik_mainform.h"
+#include "app/Tonik_progress.h"
+#include "app/WindowLayouts.h"
+#include "audio/AudioLibrary.h"
+#include "platform/ProcessCopies.h"
+
+namespace {
+
+std::string ProgramFolder() {
+    if (const char* home = std::getenv("NILO_HOME"); home && *home) {
+        std::string folder = home;
+        return folder.back() == '/' ? folder : folder + "/";
+    }
+    return QCoreApplication::applicationDirPath().toStdString() + "/";
+}
+
+// The extension from the last "." of the file name part, dot included.
+std::string Extension(const std::string& Path) {
+    const size_t name = Path.rfind('/');
+    const size_t dot = Path.rfind('.');
+    if (dot == std::string::npos || (name != std::string::npos && dot < name)) return {};
+    return Path.substr(dot);
+}
+
+} // namespace
+
+void TForm1::setDialogs(TProgressBox& Progress, TAboutBox& About, TFiltersBox& Filters) {
+    progressBox_ = &Progress;
+    aboutBox_ = &About;
+    filtersBox_ = &Filters;
+}
+
+bool TForm1::FormCreate(const std::vector<std::string>& Arguments) {
+    Tonik->AppDir = ProgramFolder();
+    KillOtherInstances();
+    Tonik->LoadM3U("");
+
+    audio::configure(1, 10);
+    const bool audioReady = audio::openOutput(-1, audio::kOutputRate, audio::kFloatSamples);
+    LoadConfig();
+    // The filters apply as stored from the first channel on.
+    filtersBox_->Load();
+    if (Tonik->Language.empty()) Tonik->Language = "Russian.lng";
+    LoadLanguage(Tonik->Language);
+    showVolumeLabel();
+    Tonik->Elapsed = 0;
+    Tonik->CurrentIndex = -1;
+    if (!audioReady) {
+        messageBox(Messages[3], windowTitle().toStdString(), 0);
+        return false;
+    }
+
+    Tonik->RemoveMissing();
+    if (!Arguments.empty() && !Arguments.front().empty()) {
+        std::string argument = Arguments.front();
+        if (!IsNetworkEntry(argument)) argument = QFileInfo(QString::fromStdString(argument)).absoluteFilePath().toStdString();
+        const std::string extension = Extension(argument);
+        Tonik->ClearPlaylist();
+        if (extension == ".m3u")
+            Tonik->LoadM3U(argument);
+        else if (extension == ".pls")
+            Tonik->LoadPLS(argument);
+        else
+            Tonik->AddEntry(argument);
+        Tonik->PlayCurrent();
+        Tonik->ApplyEffectChain();
+    }
+    StartupComplete = true;
+    ChTimer->start();
+    return true;
+}
+
+void TForm1::closeEvent(QCloseEvent* Event) {
+    Tonik->Shutdown();
+    Event->accept();
+    QApplication::quit();
+}
+
+void TForm1::UpdateLayout() {
+    const WindowLayout layout = LayoutFor(Tonik->ShowPlayList, Tonik->ShowEqualizer);
+    PlayList2->setChecked(Tonik->ShowPlayList);
+    Equalizer1->setChecked(Tonik->ShowEqualizer);
+    client_->setFixedHeight(layout.ClientHeight);
+    if (layout.MovesParts) {
+        EqGroup->move(EqGroup->x(), layout.EqGroupTop);
+        PlayList->move(PlayList->x(), layout.PlayListTop);
+    }
+    // Parts below the client area stay out of reach of the keyboard and of
+    // screen readers.
+    for (QWidget* part : std::initializer_list<QWidget*>{PlayList, Add, Addfolder, Rem, Clear, EqGroup})
+        part->setVisible(part->y() < layout.ClientHeight);
+}
+
+void TForm1::KillOtherInstances() {
+    platform::EndOtherCopies(platform::ExecutablePath());
+}
+
+void TForm1::writeConfig() {
+    configWriter_.Write(Tonik->AppDir + "config.cfg", ConfigText());
+}

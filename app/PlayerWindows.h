@@ -1,0 +1,17 @@
+// The program's windows, created once in their order and living until the
+// process ends: the main window first, then its dialogs.
+#pragma once
+
+#include "app/Tonik_about.h"
+#include "app/Tonik_effects.h"
+#include "app/Tonik_mainform.h"
+#include "app/Tonik_progress.h"
+
+struct PlayerWindows {
+    PlayerWindows();
+
+    TForm1 Form1;
+    TProgressBox ProgressBox;
+    TAboutBox AboutBox;
+    TFiltersBox FiltersBox;
+};

@@ -1,0 +1,27 @@
+// The player: the application, its windows, start-up and the event loop.
+#include <exception>
+
+#include "app/NiloApplication.h"
+#include "app/PlayerWindows.h"
+#include "audio/AudioLibrary.h"
+
+int main(int argc, char** argv) {
+    NiloApplication application(argc, argv);
+    try {
+        PlayerWindows windows;
+        std::vector<std::string> arguments;
+        for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+        if (!windows.Form1.FormCreate(arguments)) {
+            audio::closeOutput();
+            return 1;
+        }
+        windows.Form1.show();
+        const int status = NiloApplication::exec();
+        audio::closeOutput();
+        return status;
+    } catch (const std::exception& error) {
+        NiloApplication::ShowException(error.what());
+    }
+    audio::closeOutput();
+    return 1;
+}

@@ -68,8 +68,10 @@ void TForm1::Saveplaylist1Click() {
         Tonik->SaveM3U(name);
 }
 
+// Ends the event loop without the window's close handler: nothing is saved.
 void TForm1::Exit1Click() {
-    QApplication::quit();
+    terminating_ = true;
+    QApplication::exit(0);
 }
 
 void TForm1::Filters1Click() {

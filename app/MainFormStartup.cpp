@@ -84,9 +84,12 @@ bool TForm1::FormCreate(const std::vector<std::string>& Arguments) {
 }
 
 void TForm1::closeEvent(QCloseEvent* Event) {
-    Tonik->Shutdown();
     Event->accept();
-    QApplication::quit();
+    // Leaving the event loop closes the windows as well.
+    if (terminating_) return;
+    Tonik->Shutdown();
+    terminating_ = true;
+    QApplication::exit(0);
 }
 
 void TForm1::UpdateLayout() {

@@ -24,11 +24,11 @@ NiloApplication::NiloApplication(int& Argc, char** Argv) : QApplication(Argc, Ar
     // The signal handler only writes to a pipe; the event loop reads it.
     if (::pipe2(TerminationPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
     termination_ = new QSocketNotifier(TerminationPipe[0], QSocketNotifier::Read, this);
-    connect(termination_, &QSocketNotifier::activated, this, [] {
+    connect(termination_, &QSocketNotifier::activated, this, [this] {
         char signal = 0;
         while (::read(TerminationPipe[0], &signal, 1) > 0) {
         }
-        QApplication::quit();
+        emit terminationRequested();
     });
     struct sigaction action {};
     action.sa_handler = OnTerminate;

@@ -1,6 +1,5 @@
 // The application object: shows an exception that escapes an event handler
-// in a message box and goes on, and leaves the event loop on SIGTERM the way
-// File > Exit does.
+// in a message box and goes on, and reports SIGTERM as a request to end.
 #pragma once
 
 #include <QApplication>
@@ -16,6 +15,9 @@ class NiloApplication : public QApplication {
     bool notify(QObject* Receiver, QEvent* Event) override;
     // The message box of an exception that reached the application.
     static void ShowException(const char* Text);
+
+  signals:
+    void terminationRequested();
 
   private:
     QSocketNotifier* termination_ = nullptr;

@@ -200,6 +200,7 @@ class TForm1 : public QMainWindow, public MainView {
 
     QWidget* client_;
     ChangedFileWriter configWriter_;
+    bool terminating_ = false;
     TProgressBox* progressBox_ = nullptr;
     TAboutBox* aboutBox_ = nullptr;
     TFiltersBox* filtersBox_ = nullptr;

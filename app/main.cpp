@@ -15,6 +15,8 @@ int main(int argc, char** argv) {
             audio::closeOutput();
             return 1;
         }
+        // SIGTERM ends the program as File > Exit does.
+        QObject::connect(&application, &NiloApplication::terminationRequested, &windows.Form1, &TForm1::Exit1Click);
         windows.Form1.show();
         const int status = NiloApplication::exec();
         audio::closeOutput();

@@ -1,0 +1,199 @@
+// The main window's commands: shortcuts, buttons, the volume steps and the
+// language menu.
+#include <cstdio>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+
+#include "app/EqBandLabel.h"
+#include "app/PlayListBox.h"
+#include "app/TrackBar.h"
+#include "audio/AudioLibrary.h"
+#include "tests/app/PlayerTest.h"
+
+namespace {
+
+// Shortcuts reach the active window.
+void Press(QWidget* Window, QKeyCombination Keys) {
+    Window->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(Window));
+    QTest::keySequence(Window, QKeySequence(Keys));
+    QTest::qWait(10);
+}
+
+} // namespace
+
+class CommandsTest : public PlayerTest {
+  protected:
+    // Three entries from the command line; the first one plays.
+    void StartWithThreeEntries() {
+        for (const char* name : {"a.wav", "b.wav", "c.wav"}) MakeWav(name, 4);
+        Write("three.m3u", "#EXTM3U\r\na.wav\r\nb.wav\r\nc.wav");
+        ASSERT_TRUE(Start({home + "/three.m3u"}));
+    }
+    // Whether the key sequence opens the dialog; it is cancelled again.
+    bool OpensDialog(QKeyCombination Keys, QWidget* Dialog) {
+        QWidget* shown = nullptr;
+        AnswerNextModal([&](QWidget* Modal) {
+            shown = Modal;
+            Modal->close();
+        });
+        Press(&Form(), Keys);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return shown != nullptr; }, 1000));
+        return shown == Dialog;
+    }
+};
+
+TEST_F(CommandsTest, EveryShortcutReachesItsCommand) {
+    StartWithThreeEntries();
+    TForm1& form = Form();
+    ASSERT_EQ(audio::activity(Channel), audio::kPlaying);
+    Press(&form, Qt::CTRL | Qt::Key_A);
+    EXPECT_EQ(Channel, 0u);
+    Press(&form, Qt::CTRL | Qt::Key_P);
+    EXPECT_EQ(audio::activity(Channel), audio::kPlaying);
+    Press(&form, Qt::CTRL | Qt::Key_Q);
+    EXPECT_EQ(audio::activity(Channel), audio::kPaused);
+    Press(&form, Qt::CTRL | Qt::Key_Q);
+    EXPECT_EQ(audio::activity(Channel), audio::kPlaying);
+    Press(&form, Qt::CTRL | Qt::Key_N);
+    EXPECT_EQ(Engine().CurrentIndex, 1);
+    EXPECT_EQ(Engine().CurrentFile, home + "/b.wav");
+    Press(&form, Qt::CTRL | Qt::Key_V);
+    EXPECT_EQ(Engine().CurrentIndex, 0);
+    EXPECT_EQ(audio::activity(Channel), audio::kPlaying);
+    Press(&form, Qt::CTRL | Qt::Key_F1);
+    EXPECT_EQ(form.setVolume->value(), 95);
+    Press(&form, Qt::CTRL | Qt::Key_F2);
+    EXPECT_EQ(form.setVolume->value(), 100);
+    EXPECT_TRUE(OpensDialog(Qt::CTRL | Qt::Key_O, form.OpenDialog));
+    EXPECT_TRUE(OpensDialog(Qt::CTRL | Qt::Key_S, form.SaveDialog));
+    EXPECT_EQ(Engine().Paths.size(), 3u) << "a cancelled Open changes nothing";
+    // Commands whose capability comes later keep their keys but do nothing.
+    for (auto keys : {Qt::CTRL | Qt::Key_D, Qt::CTRL | Qt::Key_U, Qt::CTRL | Qt::Key_R}) {
+        Press(&form, keys);
+        Wait(50);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    }
+    for (QAction* later : {form.OpenCD1, form.OpenURL1, form.Listenradio1}) {
+        EXPECT_FALSE(later->isEnabled());
+        EXPECT_FALSE(later->shortcut().isEmpty());
+    }
+    EXPECT_FALSE(form.Tags1->isEnabled());
+}
+
+TEST_F(CommandsTest, ButtonsAndThePlaylist) {
+    StartWithThreeEntries();
+    TForm1& form = Form();
+    const QPoint thirdRow(20, 2 + 2 * PlayListBox::kItemHeight + 8);
+    QTest::mouseDClick(form.PlayList, Qt::LeftButton, {}, thirdRow);
+    EXPECT_EQ(form.PlayList->selectedRow(), 2);
+    EXPECT_EQ(Engine().CurrentIndex, 2);
+    EXPECT_EQ(audio::activity(Channel), audio::kPlaying);
+
+    QTest::mouseClick(form.MuteOnOFF, Qt::LeftButton);
+    EXPECT_TRUE(Engine().Mute);
+    int volume = -1;
+    audio::readAttributes(Channel, nullptr, &volume, nullptr);
+    EXPECT_EQ(volume, 0);
+    EXPECT_NE(Read("config.cfg").find("\r\nMute=1\r\n"), std::string::npos);
+    QTest::mouseClick(form.MuteOnOFF, Qt::LeftButton);
+    audio::readAttributes(Channel, nullptr, &volume, nullptr);
+    EXPECT_EQ(volume, 100);
+
+    QTest::mouseClick(form.Pause, Qt::LeftButton);
+    EXPECT_EQ(audio::activity(Channel), audio::kPaused);
+    QTest::mouseClick(form.Stop, Qt::LeftButton);
+    EXPECT_EQ(Channel, 0u);
+    QTest::mouseClick(form.Next, Qt::LeftButton);
+    EXPECT_EQ(Engine().CurrentIndex, 0) << "Next on the last row wraps";
+    QTest::mouseClick(form.Prev, Qt::LeftButton);
+    EXPECT_EQ(Engine().CurrentIndex, 2);
+
+    QTest::keyClick(form.setPan, Qt::Key_Left);
+    int pan = 0;
+    audio::readAttributes(Channel, nullptr, nullptr, &pan);
+    EXPECT_EQ(pan, -100);
+    EXPECT_NE(Read("config.cfg").find("\r\nPan=-1\r\n"), std::string::npos);
+
+    QTest::mouseClick(form.Rem, Qt::LeftButton);
+    EXPECT_EQ(form.PlayList->count(), 2);
+    EXPECT_EQ(Engine().Paths.size(), 2u);
+    QTest::mouseClick(form.Clear, Qt::LeftButton);
+    EXPECT_EQ(form.PlayList->count(), 0);
+    EXPECT_FALSE(Exists("current.m3u")) << "an empty playlist leaves no autosave";
+}
+
+TEST_F(CommandsTest, VolumeStepsStopShortOfTheEnds) {
+    ASSERT_TRUE(Start());
+    TrackBar* volume = Form().setVolume;
+    struct Step {
+        int from;
+        QKeyCombination keys;
+        int to;
+    };
+    for (const Step& step : {Step{4, Qt::CTRL | Qt::Key_F1, 4}, Step{5, Qt::CTRL | Qt::Key_F1, 0},
+                             Step{95, Qt::CTRL | Qt::Key_F2, 100}, Step{96, Qt::CTRL | Qt::Key_F2, 96}}) {
+        volume->setValue(step.from);
+        Press(&Form(), step.keys);
+        EXPECT_EQ(volume->value(), step.to) << "from " << step.from;
+        EXPECT_EQ(Engine().Volume, step.to);
+        EXPECT_EQ(Form().VolumeLabel->text().toStdString(),
+                  LanguageLine("Russian.lng", 30) + std::to_string(step.to) + "%");
+    }
+    EXPECT_NE(Read("config.cfg").find("\r\nVolume=96\r\n"), std::string::npos);
+}
+
+TEST_F(CommandsTest, LanguageSwitchChangesEveryTextAtOnce) {
+    ASSERT_TRUE(Start());
+    TForm1& form = Form();
+    form.setShuffle->click();
+    ClickMenu({form.Options1->menuAction(), form.Language->menuAction(), form.English1});
+
+    auto text = [](const QString& Text) { return Text.toStdString(); };
+    const std::vector<std::pair<int, std::string>> shown = {
+        {2, text(form.File1->title())},        {3, text(form.Open1->text())},
+        {8, text(form.Exit1->text())},         {9, text(form.Playback1->title())},
+        {10, text(form.Play1->text())},        {16, text(form.Increasevolume1->text())},
+        {18, text(form.PlayList2->text())},    {21, text(form.Language->title())},
+        {23, text(form.Tags1->text())},        {26, text(form.About1->text())},
+        {28, text(form.setLoop->text())},      {29, text(form.setShuffle->text())},
+        {31, text(form.Add->text())},          {34, text(form.Clear->text())},
+        {35, text(form.PanLabel->text())},     {36, text(form.EQEnable->text())},
+        {37, text(form.EQLabel->text())},      {38, text(form.Prev->toolTip())},
+        {43, text(form.Open->toolTip())},      {44, text(form.MuteOnOFF->toolTip())},
+        {39, text(form.Play->accessibleName())}, {46, Messages[25]},
+        {66, Messages[45]},                    {68, Messages[46]},
+        {75, Messages[53]},                    {79, Messages[57]},
+        {84, Messages[61]},                    {86, Messages[54]},
+        {87, Messages[0]},                     {91, Messages[3]},
+        {102, Messages[14]},                   {105, Messages[16]},
+        {113, Messages[24]}};
+    for (const auto& [line, value] : shown) EXPECT_EQ(value, LanguageLine("English.lng", line)) << "line " << line;
+    EXPECT_EQ(text(form.VolumeLabel->text()), LanguageLine("English.lng", 30) + "100%");
+    EXPECT_TRUE(form.OpenDialog->nameFilters().constFirst().startsWith(
+        QString::fromStdString(LanguageLine("English.lng", 103) + " (*.mp3 ")));
+    const QString playlists = QString::fromStdString(LanguageLine("English.lng", 104));
+    EXPECT_EQ(form.SaveDialog->nameFilters(), QStringList({playlists + " (*.m3u)", playlists + " (*.pls)"}));
+    EXPECT_EQ(text(form.Bands[0]->accessibleName()), "125 Hz");
+    EXPECT_NE(Read("config.cfg").find("Language=Russian.lng"), std::string::npos) << "stored at the next save";
+    form.setShuffle->click();
+    EXPECT_NE(Read("config.cfg").find("Language=English.lng"), std::string::npos);
+
+    // A short file changes the lines it has; a missing file changes nothing.
+    Write("Lng/Short.lng", "[Menu]\r\nDatei\r\nOffnen");
+    form.LoadLanguage("Short.lng");
+    EXPECT_EQ(text(form.File1->title()), "Datei");
+    EXPECT_EQ(text(form.Open1->text()), "Offnen");
+    EXPECT_EQ(text(form.Exit1->text()), LanguageLine("English.lng", 8));
+    std::remove((home + "/Lng/Russian.lng").c_str());
+    ClickMenu({form.Options1->menuAction(), form.Language->menuAction(), form.N3});
+    EXPECT_EQ(text(form.File1->title()), "Datei");
+    EXPECT_EQ(Engine().Language, "Russian.lng");
+}

@@ -108,7 +108,8 @@ void TForm1::UpdateLayout() {
 }
 
 void TForm1::KillOtherInstances() {
-    platform::EndOtherCopies(platform::ExecutablePath());
+    const std::string executable = platform::ExecutablePath();
+    if (!executable.empty()) platform::EndOtherCopies(executable);
 }
 
 void TForm1::writeConfig() {

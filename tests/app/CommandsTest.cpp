@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -130,6 +132,25 @@ TEST_F(CommandsTest, ButtonsAndThePlaylist) {
     EXPECT_FALSE(Exists("current.m3u")) << "an empty playlist leaves no autosave";
 }
 
+// Receives the addresses the program asks the desktop to open.
+class OpenedUrls : public QObject {
+    Q_OBJECT
+
+  public:
+    QList<QUrl> urls;
+  public slots:
+    void open(const QUrl& Url) { urls.append(Url); }
+};
+
+TEST_F(CommandsTest, HelpOpensTheBundledPage) {
+    ASSERT_TRUE(Start());
+    OpenedUrls opened;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &opened, "open");
+    ClickMenu({Form().Help1->menuAction(), Form().MusicPlayerHelp1});
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    EXPECT_EQ(opened.urls, QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(home + "/Help.html"))});
+}
+
 TEST_F(CommandsTest, VolumeStepsStopShortOfTheEnds) {
     ASSERT_TRUE(Start());
     TrackBar* volume = Form().setVolume;
@@ -197,3 +218,5 @@ TEST_F(CommandsTest, LanguageSwitchChangesEveryTextAtOnce) {
     EXPECT_EQ(text(form.File1->title()), "Datei");
     EXPECT_EQ(Engine().Language, "Russian.lng");
 }
+
+#include "CommandsTest.moc"

@@ -1,6 +1,7 @@
 // Start-up, the settings file, the layouts, the command line and the two
 // ways the program ends.
 #include <cstdio>
+#include <stdexcept>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -234,6 +235,23 @@ TEST_F(StartupTest, ExitEndsWithoutSavingAndClosingSavesBoth) {
     EXPECT_FALSE(Form().isVisible());
     EXPECT_NE(Read("config.cfg").find("Language=English.lng"), std::string::npos);
     EXPECT_EQ(Read("current.m3u"), "#EXTM3U\r\n#EXTINF:2,A\r\n" + home + "/a.wav");
+}
+
+TEST_F(StartupTest, AnExceptionInAHandlerIsShownAndTheProgramGoesOn) {
+    ASSERT_TRUE(Start());
+    struct Throwing : QObject {
+        bool event(QEvent*) override { throw std::runtime_error("The handler failed"); }
+    } throwing;
+    std::string shown;
+    AnswerNextModal([&](QWidget* Modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(Modal)) shown = box->text().toStdString();
+        Modal->close();
+    });
+    QCoreApplication::postEvent(&throwing, new QEvent(QEvent::User));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !shown.empty(); }, 2000));
+    EXPECT_EQ(shown, "The handler failed");
+    QTest::keyClick(Form().setVolume, Qt::Key_Left);
+    EXPECT_EQ(Engine().Volume, 99) << "the window still works";
 }
 
 TEST_F(StartupTest, AudioOutputFailureEndsStartUpWithMessage3) {

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
+
+#include "app/PlayListAccessible.h"
 
 namespace {
 
@@ -14,6 +17,11 @@ constexpr int kVisible = 6;
 } // namespace
 
 PlayListBox::PlayListBox(QWidget* Parent) : QFrame(Parent), scrollBar_(new QScrollBar(Qt::Vertical, this)) {
+    static const bool accessible = [] {
+        QAccessible::installFactory(PlayListAccessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(accessible);
     setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -59,6 +67,11 @@ void PlayListBox::setSelectedRow(int Row) {
     if (row == selected_) return;
     selected_ = row;
     changed();
+    if (row >= 0 && QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::Selection);
+        event.setChild(row);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void PlayListBox::setTopRow(int Row) {

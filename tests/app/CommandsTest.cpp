@@ -2,7 +2,9 @@
 // language menu.
 #include <cstdio>
 
+#include <QAccessible>
 #include <QApplication>
+#include <QScrollBar>
 #include <QDesktopServices>
 #include <QUrl>
 #include <QCheckBox>
@@ -130,6 +132,29 @@ TEST_F(CommandsTest, ButtonsAndThePlaylist) {
     QTest::mouseClick(form.Clear, Qt::LeftButton);
     EXPECT_EQ(form.PlayList->count(), 0);
     EXPECT_FALSE(Exists("current.m3u")) << "an empty playlist leaves no autosave";
+}
+
+TEST_F(CommandsTest, EveryControlHasANameForScreenReaders) {
+    StartWithThreeEntries();
+    for (QWidget* control : Form().findChildren<QWidget*>()) {
+        if (!qobject_cast<QAbstractButton*>(control) && !qobject_cast<QAbstractSlider*>(control) &&
+            !qobject_cast<PlayListBox*>(control))
+            continue;
+        if (qobject_cast<QScrollBar*>(control) || control->window() != &Form() || !control->isVisibleTo(&Form()))
+            continue;
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_FALSE(accessible->text(QAccessible::Name).isEmpty())
+            << control->metaObject()->className() << " " << control->objectName().toStdString();
+    }
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(Form().Play)->text(QAccessible::Name).toStdString(),
+              LanguageLine("Russian.lng", 39));
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(Form().PlayList);
+    EXPECT_EQ(list->role(), QAccessible::List);
+    ASSERT_EQ(list->childCount(), 3);
+    EXPECT_EQ(list->child(1)->text(QAccessible::Name), Form().PlayList->item(1));
+    EXPECT_TRUE(list->child(0)->state().selected);
+    EXPECT_EQ(list->indexOfChild(list->child(2)), 2);
 }
 
 // Receives the addresses the program asks the desktop to open.

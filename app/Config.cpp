@@ -19,8 +19,7 @@ constexpr std::array<const char*, 26> kKeys = {
     "Band1=",      "Band2=",    "Band3=",      "Band4=",        "Band5=",  "Band6=",        "Band7=",
     "Band8=",      "SaveTags=", "Normalize=",  "Amp.level=",    "Reverb=", "SignalLevel=",  "Delay=",
     "RadioStation=", "Language=", "[View]",    "ShowPlayList=", "ShowEqualizer="};
-constexpr size_t kLanguageLine = 22;
-constexpr size_t kViewLine = 23;
+constexpr size_t kLanguageLine = 22; // from 0
 
 std::string Flag(bool Value) {
     return Value ? "1" : "0";
@@ -74,13 +73,15 @@ void TForm1::LoadConfig() {
         {std::nullopt, [&](int32_t v) { EQEnable->setChecked(v != 0); }},
     };
     for (TrackBar* band : Bands) settings.push_back({5, [band](int32_t v) { band->setValue(v); }});
-    for (bool* flag : {&t.SaveTags, &t.Normalize}) settings.push_back({1, [flag](int32_t v) { *flag = v != 0; }});
-    settings.back().Default = 0;
-    settings.push_back({10, [&](int32_t v) { t.AmpLevelSetting = v; }});
-    settings.push_back({0, [&](int32_t v) { t.Reverb = v != 0; }});
-    settings.push_back({45, [&](int32_t v) { t.SignalLevel = v; }});
-    settings.push_back({8500, [&](int32_t v) { t.DelaySetting = v; }});
-    settings.push_back({0, [&](int32_t v) { t.RadioStation = v; }});
+    auto flag = [](bool& Field) { return [&Field](int32_t v) { Field = v != 0; }; };
+    auto number = [](int32_t& Field) { return [&Field](int32_t v) { Field = v; }; };
+    settings.push_back({1, flag(t.SaveTags)});
+    settings.push_back({0, flag(t.Normalize)});
+    settings.push_back({10, number(t.AmpLevelSetting)});
+    settings.push_back({0, flag(t.Reverb)});
+    settings.push_back({45, number(t.SignalLevel)});
+    settings.push_back({8500, number(t.DelaySetting)});
+    settings.push_back({0, number(t.RadioStation)});
 
     platform::LineReader reader(t.AppDir + "config.cfg");
     std::string skipped;
@@ -104,8 +105,8 @@ void TForm1::LoadConfig() {
     for (size_t line = 1; line < kLanguageLine; ++line) apply(settings[line - 1]);
     const auto language = next();
     t.Language = language ? *language : "Russian.lng";
-    if (!next()) reading = false;
-    apply({1, [&](int32_t v) { t.ShowPlayList = v != 0; }});
-    apply({1, [&](int32_t v) { t.ShowEqualizer = v != 0; }});
+    next(); // "[View]"
+    apply({1, flag(t.ShowPlayList)});
+    apply({1, flag(t.ShowEqualizer)});
     UpdateLayout();
 }

@@ -1,14 +1,14 @@
 #!/usr/bin/python3
 """The main window as a screen reader sees it.
 
-Usage: a11y_names.py NILO LNG_FOLDER
+Usage: a11y_names.py NILO LNG_FOLDER PLAYLIST
 
 Starts a copy of the player (it would end a running copy of the same file) on
-an X display, session bus and accessibility bus of its own, walks its AT-SPI
-tree and checks that every button, box, bar and menu entry has a name, that
-the names are the texts of the Russian language file, and that they become
-the English texts after Options > Language > English is chosen through its
-accessible action.
+PLAYLIST, on an X display, session bus and accessibility bus of its own, walks
+its AT-SPI tree and checks that every button, box, bar, playlist row and menu
+entry has a name, that the names are the texts of the Russian language file,
+and that they become the English texts after Options > Language > English is
+chosen through its accessible action.
 """
 import os
 import shutil
@@ -20,13 +20,14 @@ import time
 
 APPEAR_SECONDS = 90
 SWITCH_SECONDS = 30
-NAMED_ROLES = {"push button", "toggle button", "check box", "slider", "menu item",
+NAMED_ROLES = {"push button", "toggle button", "check box", "slider", "list", "list item", "menu item",
                "check menu item", "radio menu item"}
 
 
 def language_lines(path):
     """The texts of a language file by line number, as the player reads them."""
-    raw = open(path, "rb").read()
+    with open(path, "rb") as file:
+        raw = file.read()
     try:
         text = raw.decode("utf-8")
     except UnicodeDecodeError:
@@ -50,7 +51,7 @@ def expected_names(lines):
     pairs += [("push button", caption(n)) for n in range(38, 45)]
     pairs += [("slider", volume)] + [("slider", band) for band in bands]
     # The playlist is named after its entry in the View menu.
-    pairs.append(("playlist", caption(18)))
+    pairs.append(("list", caption(18)))
     return pairs
 
 
@@ -68,9 +69,9 @@ class Session:
         self.env["XDG_RUNTIME_DIR"] = runtime
 
     def start(self, name, argv, env=None, **options):
-        log = open(os.path.join(self.work, name + ".log"), "wb")
-        process = subprocess.Popen(argv, env=env or self.env, stdout=options.pop("stdout", log), stderr=log,
-                                   start_new_session=True, **options)
+        with open(os.path.join(self.work, name + ".log"), "wb") as log:
+            process = subprocess.Popen(argv, env=env or self.env, stdout=options.pop("stdout", log), stderr=log,
+                                       start_new_session=True, **options)
         self.processes.append((name, process))
         return process
 
@@ -144,13 +145,10 @@ def check_names(application, lines, language):
     problems = [f"{language}: {role} without a name at {' > '.join(path)}"
                 for role, name, path, _ in nodes if role in NAMED_ROLES and not name.strip()]
     present = {(role, name) for role, name, _, _ in nodes}
-    for role, name in expected_names(lines):
-        if role == "playlist":
-            found = any(n == name and r not in ("menu item", "label") for r, n, _, _ in nodes)
-        else:
-            found = (role, name) in present
-        if not found:
-            problems.append(f"{language}: no {role} named {name!r}")
+    problems += [f"{language}: no {role} named {name!r}"
+                 for role, name in expected_names(lines) if (role, name) not in present]
+    if not any(role == "list item" for role, _, _, _ in nodes):
+        problems.append(f"{language}: the playlist shows no rows")
     return problems
 
 
@@ -178,7 +176,7 @@ def press_english(application, lines):
 
 
 def main():
-    nilo, lng = sys.argv[1], sys.argv[2]
+    nilo, lng, playlist = sys.argv[1:4]
     russian = language_lines(os.path.join(lng, "Russian.lng"))
     english = language_lines(os.path.join(lng, "English.lng"))
     work = tempfile.mkdtemp(prefix="nilo-a11y-")
@@ -195,7 +193,7 @@ def main():
         program = os.path.join(work, "bin", "nilo")
         os.makedirs(os.path.dirname(program))
         shutil.copy2(nilo, program)
-        player = session.start("nilo", [program], env=dict(
+        player = session.start("nilo", [program, playlist], env=dict(
             session.env, NILO_HOME=home, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
             QT_ACCESSIBILITY="1", SDL_AUDIODRIVER="dummy"))
         application = find_application(pyatspi, player)

@@ -3,6 +3,7 @@
 // saves every window as FOLDER/<window>-<language>-x<pixel ratio>.png. Start-up
 // writes its files to the player's folder, so NILO_HOME should name a scratch
 // folder holding Lng/.
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 

@@ -116,4 +116,5 @@ void TForm1::nameControls() {
         Bands[static_cast<size_t>(i)]->setAccessibleName(
             bands.size() == 8 ? bands[i] : Trimmed(EQEnable->text()) + QLatin1Char(' ') + QString::number(i + 1));
     EqGroup->setAccessibleName(Trimmed(Equalizer1->text()));
+    MuteOnOFF->setAccessibleDescription(Tonik->Mute ? QString::fromStdString(Messages[10]) : QString());
 }

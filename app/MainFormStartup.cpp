@@ -101,10 +101,10 @@ void TForm1::UpdateLayout() {
         EqGroup->move(EqGroup->x(), layout.EqGroupTop);
         PlayList->move(PlayList->x(), layout.PlayListTop);
     }
-    // Parts below the client area stay out of reach of the keyboard and of
-    // screen readers.
+    // Parts that do not fit the client area are hidden, so the keyboard and
+    // screen readers do not reach them.
     for (QWidget* part : std::initializer_list<QWidget*>{PlayList, Add, Addfolder, Rem, Clear, EqGroup})
-        part->setVisible(part->y() < layout.ClientHeight);
+        part->setVisible(part->y() + part->height() <= layout.ClientHeight);
 }
 
 void TForm1::KillOtherInstances() {

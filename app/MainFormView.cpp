@@ -141,6 +141,7 @@ int TForm1::bandPosition(int Band) const {
 
 void TForm1::setMuteGlyph(bool Muted) {
     MuteOnOFF->setIcon(Glyph(Muted ? QStringLiteral("muted") : QStringLiteral("sound")));
+    MuteOnOFF->setAccessibleDescription(Muted ? QString::fromStdString(Messages[10]) : QString());
 }
 
 const effects::FilterControls& TForm1::filterControls() const {

@@ -21,6 +21,10 @@ void OnTerminate(int) {
 
 NiloApplication::NiloApplication(int& Argc, char** Argv) : QApplication(Argc, Argv) {
     setApplicationName(QStringLiteral("Nilo Music Player"));
+    // Every window, menu and dialog in Arial 8 point.
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(11);
+    setFont(font);
     // The signal handler only writes to a pipe; the event loop reads it.
     if (::pipe2(TerminationPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
     termination_ = new QSocketNotifier(TerminationPipe[0], QSocketNotifier::Read, this);

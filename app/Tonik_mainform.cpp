@@ -20,7 +20,9 @@ namespace {
 
 constexpr int kBandLefts[] = {120, 155, 190, 225, 260, 295, 330, 365};
 constexpr int kBandWidth = 30;
-constexpr int kEqLabelLeft = 112;
+// The band names are drawn under their bars, a little wider than the bars.
+constexpr int kEqLabelLeft = 104;
+constexpr int kEqLabelWidth = 295;
 
 QFont ArialFont(int PixelSize, bool Bold = false) {
     QFont font(QStringLiteral("Arial"));
@@ -66,7 +68,6 @@ TForm1::TForm1() : client_(new QWidget(this)) {
     setWindowIcon(Glyph(QStringLiteral("nilo")));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFont(ArialFont(11));
     setCentralWidget(client_);
     client_->setFixedSize(kClientWidth, 380);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -145,7 +146,8 @@ void TForm1::buildEqualizerGroup() {
         centres[band] = kBandLefts[band] + kBandWidth / 2 - kEqLabelLeft;
     }
     EQLabel = new EqBandLabel(EqGroup);
-    EQLabel->setGeometry(kEqLabelLeft, 96, 283, 14);
+    EQLabel->setGeometry(kEqLabelLeft, 96, kEqLabelWidth, 14);
+    EQLabel->setFont(ArialFont(10));
     EQLabel->setBandCentres(centres);
     EQLabel->setText(QStringLiteral("125 Hz 250 Hz 500 Hz  1 kHz   2 kHz  4 kHz  8 kHz  16 kHz"));
 }

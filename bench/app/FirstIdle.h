@@ -8,8 +8,8 @@
 // before that, so an idle moment is only counted once the window has been
 // painted. A zero timer posted at show() fires before that paint. Under
 // Qt's glib dispatcher aboutToBlock precedes every iteration that may wait,
-// not only those that do; a trace showed the loop really waiting at most
-// 1.5 ms after it (one more paint pass of the player's playlist).
+// not only those that do; a trace showed the loop really waiting within
+// 2 ms after it (after one more paint pass of the player's playlist).
 #pragma once
 
 #include <cstdint>

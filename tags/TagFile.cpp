@@ -9,6 +9,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "platform/TextFile.h"
+
 namespace {
 
 FileFaultHook& Hook() {
@@ -42,6 +44,38 @@ auto Guarded(FileStep step, const std::string& name, Call call) -> decltype(call
     do r = call();
     while (r < 0 && errno == EINTR);
     return r;
+}
+
+// Opens a read-only file of ours for writing, as the writers' clearing of the
+// read-only attribute intends, without leaving it writable: the mode is lifted
+// for the open alone and put back through the new descriptor, which keeps its
+// access. An O_PATH descriptor pins the file, so both mode changes and the
+// open reach the same inode even if the name is swapped meanwhile.
+int OpenLiftingReadOnly(const std::string& name, int flags) {
+    int pin = ::open(name.c_str(), O_PATH | O_CLOEXEC);
+    if (pin < 0) return -1;
+    struct stat st {};
+    const std::string pinned = "/proc/self/fd/" + std::to_string(pin);
+    int fd = -1;
+    int error = EACCES;
+    if (::fstat(pin, &st) == 0 && S_ISREG(st.st_mode)) {
+        const mode_t mode = st.st_mode & 07777;
+        const mode_t lifted = mode | S_IWUSR | ((flags & O_ACCMODE) == O_RDWR ? S_IRUSR : 0);
+        if (Guarded(FileStep::SetAttr, name, [&] { return ::chmod(pinned.c_str(), lifted); }) == 0) {
+            do fd = ::open(pinned.c_str(), flags);
+            while (fd < 0 && errno == EINTR);
+            error = errno;
+            if (fd >= 0 && ::fchmod(fd, mode) != 0) {
+                error = errno;
+                ::close(fd);
+                fd = -1;
+            }
+            if (fd < 0) ::chmod(pinned.c_str(), mode);
+        }
+    }
+    ::close(pin);
+    errno = error;
+    return fd;
 }
 
 } // namespace
@@ -81,6 +115,8 @@ TagFileStream::TagFileStream(const std::string& FileName, uint16_t Mode) : fileN
         flags |= access == FileMode::ReadOnly ? O_RDONLY : access == FileMode::WriteOnly ? O_WRONLY : O_RDWR;
     }
     fd_ = Guarded(step, FileName, [&] { return ::open(FileName.c_str(), flags, 0666); });
+    if (fd_ < 0 && errno == EACCES && step == FileStep::Open && (flags & O_ACCMODE) != O_RDONLY)
+        fd_ = OpenLiftingReadOnly(FileName, flags);
     if (fd_ < 0) Fail(FileName, step == FileStep::Create ? "cannot create file" : "cannot open file", errno);
     // Opened without blocking so that a FIFO or device cannot hang us; only
     // regular files are tag files.
@@ -91,6 +127,13 @@ TagFileStream::TagFileStream(const std::string& FileName, uint16_t Mode) : fileN
         Fail(FileName, "cannot open file", EINVAL);
     }
     ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+}
+
+TagFileStream TagFileStream::CreateTemporary(const std::string& FileName) {
+    std::string name;
+    int fd = Guarded(FileStep::Create, FileName, [&] { return platform::CreateReplacement(FileName, name); });
+    if (fd < 0) Fail(FileName + "~", "cannot create file", errno);
+    return TagFileStream(fd, name);
 }
 
 TagFileStream::~TagFileStream() {
@@ -194,7 +237,9 @@ bool WideFileExists(const std::string& Name) {
 bool WideFileSetAttr(const std::string& Name, int Attributes) {
     struct stat st {};
     if (Attributes != 0 || ::stat(Name.c_str(), &st) != 0) return false;
-    return Guarded(FileStep::SetAttr, Name, [&] { return ::chmod(Name.c_str(), (st.st_mode & 07777) | S_IWUSR); }) == 0;
+    return Guarded(FileStep::SetAttr, Name, [&] {
+               return ::faccessat(AT_FDCWD, Name.c_str(), W_OK, AT_EACCESS) == 0 || st.st_uid == ::geteuid() ? 0 : -1;
+           }) == 0;
 }
 
 bool WideDeleteFile(const std::string& Name) {
@@ -205,51 +250,28 @@ bool WideRenameFile(const std::string& OldName, const std::string& NewName) {
     return Guarded(FileStep::Rename, OldName, [&] { return ::rename(OldName.c_str(), NewName.c_str()); }) == 0;
 }
 
-namespace {
-
-// The file a rebuild replaces: a symbolic link's target, so the link survives.
-std::string RebuildTarget(const std::string& name) {
-    std::error_code ec;
-    if (!std::filesystem::is_symlink(name, ec)) return name;
-    std::filesystem::path target = std::filesystem::canonical(name, ec);
-    return ec ? std::string() : target.string();
-}
-
-// Makes a finished rename durable; a failure here cannot undo the rename.
-void SyncFolderOf(const std::string& name) {
-    std::string folder = std::filesystem::path(name).parent_path().string();
-    int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
-} // namespace
-
 bool RebuildFile(const std::string& FileName,
                  const std::function<void(TagFileStream& Source, TagFileStream& Temp)>& WriteContent) {
-    std::string target = RebuildTarget(FileName);
+    const std::string target = platform::ReplacementTarget(FileName);
     if (target.empty()) return false;
-    std::string tempName = target + "~";
-    bool created = false;
+    std::string tempName;
     try {
         TagFileStream source(target, FileMode::ReadOnly);
         struct stat st {};
         if (::fstat(source.Handle(), &st) != 0) Fail(target, "cannot read file attributes", errno);
-        TagFileStream temp(tempName, FileMode::Create);
-        created = true;
-        if (::fchmod(temp.Handle(), st.st_mode & 07777) != 0) Fail(tempName, "cannot set permissions", errno);
-        if (::fchown(temp.Handle(), st.st_uid, st.st_gid) != 0 && errno != EPERM)
-            Fail(tempName, "cannot set owner", errno);
+        TagFileStream temp = TagFileStream::CreateTemporary(target);
+        tempName = temp.FileName();
+        if (!platform::KeepOwnerAndMode(temp.Handle(), st.st_uid, st.st_gid, st.st_mode & 07777))
+            Fail(tempName, "cannot set permissions", errno);
         WriteContent(source, temp);
         temp.Flush();
         temp.Close();
         if (!WideRenameFile(tempName, target)) Fail(tempName, "cannot rename file", errno);
     } catch (const std::exception&) {
-        if (created) WideDeleteFile(tempName);
+        if (!tempName.empty()) WideDeleteFile(tempName);
         return false;
     }
-    SyncFolderOf(target);
+    platform::SyncFolderOf(target);
     return true;
 }
 

@@ -72,10 +72,16 @@ class TagStream {
 };
 
 // A file opened or created by name; the constructor raises EFileError when the
-// file cannot be opened or created (or the mode is invalid).
+// file cannot be opened or created (or the mode is invalid). A read-only file
+// of ours opened for writing has its mode lifted for the open alone and put
+// back at once: the descriptor keeps its access, the file keeps its mode.
 class TagFileStream : public TagStream {
   public:
     TagFileStream(const std::string& FileName, uint16_t Mode);
+    // The new file of a rebuild of FileName: FileName + "~" and random
+    // characters, created exclusively beside it (platform::CreateReplacement),
+    // read and write, mode 0600 until given the original's.
+    static TagFileStream CreateTemporary(const std::string& FileName);
     ~TagFileStream() override;
     TagFileStream(const TagFileStream&) = delete;
     TagFileStream& operator=(const TagFileStream&) = delete;
@@ -98,6 +104,8 @@ class TagFileStream : public TagStream {
     std::string ErrorName() const override;
 
   private:
+    TagFileStream(int Fd, std::string FileName) : fileName_(std::move(FileName)), fd_(Fd) {}
+
     std::string fileName_;
     int fd_ = -1;
 };
@@ -126,19 +134,24 @@ class TagStringStream : public TagStream {
 
 // Whole-file operations; the names are UTF-8 paths. True on success.
 bool WideFileExists(const std::string& Name);
-// Attributes 0 clears the read-only state: the owner may write the file
-// afterwards. Other attribute values are not supported and give false.
+// Attributes 0, which the writers ask before writing: true when the file may
+// be written, being writable or, read-only, ours (TagFileStream lifts its
+// mode for the open alone). The mode itself is left as it is, so a save keeps
+// it whether it succeeds or fails. Other attribute values give false.
 bool WideFileSetAttr(const std::string& Name, int Attributes);
 bool WideDeleteFile(const std::string& Name);
 bool WideRenameFile(const std::string& OldName, const std::string& NewName);
 
-// Rebuilds FileName through FileName + "~": opens the file as the source
-// (mode 0x00), creates the temporary file (mode 0xFFFF), lets WriteContent
-// fill it, forces it to disk with the original's permissions, and renames it
-// over the original. The original is never deleted first: on any failure
-// (WriteContent raising EFileError included) it stays byte for byte and the
-// temporary file is removed. A symbolic link is followed, so the file it
-// names is rebuilt and the link stays.
+// Rebuilds FileName through a new file beside it: opens the file as the
+// source (mode 0x00), creates the temporary file (TagFileStream::
+// CreateTemporary, so no existing file or link is ever followed or replaced),
+// lets WriteContent fill it, forces it to disk with the original's mode and,
+// where allowed, owner, and renames it over the original. The original is
+// never deleted first: on any failure (WriteContent raising EFileError
+// included) its bytes and mode stay as they were and the temporary file is
+// removed. A symbolic link is followed, so the file it names is rebuilt and
+// the link stays. The rebuilt file is a new inode: other hard links to the
+// original keep the old bytes.
 bool RebuildFile(const std::string& FileName,
                  const std::function<void(TagFileStream& Source, TagFileStream& Temp)>& WriteContent);
 // The common case: Head, then the source from SourceOffset to its end.

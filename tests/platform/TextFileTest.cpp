@@ -1,5 +1,6 @@
 #include "platform/FileSize.h"
 #include "platform/TextFile.h"
+#include "tests/platform/OrdinaryUser.h"
 
 #include <filesystem>
 #include <fstream>
@@ -20,7 +21,20 @@ struct TempFolder {
         std::ofstream(dir / name, std::ios::binary) << content;
         return (dir / name).string();
     }
+    size_t entries() const { return std::distance(fs::directory_iterator(dir), fs::directory_iterator()); }
 };
+
+std::string contentOf(const std::string& path) {
+    std::string content;
+    ReadWholeFile(path, content);
+    return content;
+}
+
+mode_t modeOf(const std::string& path) {
+    struct stat st {};
+    ::lstat(path.c_str(), &st);
+    return st.st_mode & 07777;
+}
 
 } // namespace
 
@@ -87,4 +101,53 @@ TEST(AtomicWriter, FailedRenameLeavesTargetAndNoTemporary) {
     EXPECT_EQ(content, "original");
     EXPECT_EQ(std::distance(fs::directory_iterator(t.dir), fs::directory_iterator()), 1);
     EXPECT_FALSE(WriteFileAtomic((t.dir / "missing" / "x.cfg").string(), "new"));
+}
+
+TEST(AtomicWriter, NothingBesideTheFileIsFollowedOrReplaced) {
+    TempFolder t;
+    auto victim = t.file("victim.txt", "another file");
+    auto planted = t.file("a.cfg", "old a");
+    fs::create_symlink(victim, planted + "~");
+    auto own = t.file("b.cfg", "old b");
+    t.file("b.cfg~", "the user's own copy");
+    auto real = t.file("real.m3u", "old list");
+    ::chmod(real.c_str(), 0444);
+    auto link = (t.dir / "link.m3u").string();
+    fs::create_symlink(real, link);
+    const size_t before = t.entries();
+
+    ASSERT_TRUE(WriteFileAtomic(planted, "new a"));
+    ASSERT_TRUE(WriteFileAtomic(own, "new b"));
+    ASSERT_TRUE(WriteFileAtomic(link, "new list"));
+    EXPECT_EQ(contentOf(planted), "new a");
+    EXPECT_EQ(contentOf(victim), "another file");
+    EXPECT_EQ(fs::read_symlink(planted + "~"), victim);
+    EXPECT_EQ(contentOf(own), "new b");
+    EXPECT_EQ(contentOf(own + "~"), "the user's own copy");
+    EXPECT_TRUE(fs::is_symlink(link)) << "a link stays a link";
+    EXPECT_EQ(contentOf(real), "new list");
+    EXPECT_EQ(modeOf(real), 0444u);
+    EXPECT_EQ(t.entries(), before);
+
+    fs::remove(real);
+    EXPECT_FALSE(WriteFileAtomic(link, "nowhere")) << "a link that leads nowhere";
+    EXPECT_TRUE(fs::is_symlink(link));
+}
+
+TEST(AtomicWriter, FailedWriteInAReadOnlyFolderChangesNeitherModeNorBytes) {
+    TempFolder t;
+    auto path = t.file("config.cfg", "old");
+    for (mode_t mode : {0444, 0600}) {
+        ::chmod(path.c_str(), mode);
+        const int written = testuser::AsOrdinaryUser(t.dir.string(), [&] {
+            if (::chmod(t.dir.c_str(), 0555) != 0) return testuser::kNoOrdinaryUser;
+            return WriteFileAtomic(path, "new") ? 1 : 0;
+        });
+        ::chmod(t.dir.c_str(), 0755);
+        if (written == testuser::kNoOrdinaryUser) GTEST_SKIP() << "cannot become an ordinary user";
+        EXPECT_EQ(written, 0) << mode;
+        EXPECT_EQ(contentOf(path), "old") << mode;
+        EXPECT_EQ(modeOf(path), mode);
+        EXPECT_EQ(t.entries(), 1u);
+    }
 }

@@ -6,7 +6,7 @@
 // process's read counters (/proc/self/io: rchar, the bytes read() and pread()
 // returned whether from the page cache or the disk; syscr, the calls), taken
 // before and after each pass; every file is read whole once before, so the
-// passes run from the page cache.
+// passes run from the page cache. The best rate of three rounds counts.
 //   bench_tag_picture_reading [FILES] [PICTURE_KIB]
 #include <chrono>
 #include <cstdio>
@@ -28,6 +28,7 @@ namespace {
 
 constexpr uint32_t kRate = 44100;
 constexpr uint64_t kFrames = 57330; // 1.3 s
+constexpr int kRounds = 3;
 
 constexpr const char* kTagger = R"(import random, shutil, sys
 from mutagen.id3 import ID3, TIT2, TPE1, TALB, TRCK, APIC
@@ -117,20 +118,35 @@ int main(int argc, char** argv) {
     for (int i = 0; i < count; ++i) files.push_back(dir + "/track" + std::to_string(i) + ".mp3");
     for (const std::string& file : files) ReadWhole(file);
 
-    const Pass oursTag = Measure(files, [](const std::string& file) { return ReadID3v2(file).Title; });
-    const Pass taglibTag = Measure(files, [](const std::string& file) {
-        TagLib::FileRef ref(file.c_str(), false);
-        return ref.isNull() || !ref.tag() ? std::string() : ref.tag()->title().to8Bit(true);
-    });
-    const Pass oursTitle = Measure(files, [](const std::string& file) { return ReadTags(file, false).Title; });
-    const Pass taglibTitle = Measure(files, [](const std::string& file) {
-        TagLib::FileRef ref(file.c_str(), true, TagLib::AudioProperties::Average);
-        bool length = ref.audioProperties() && ref.audioProperties()->lengthInMilliseconds() > 0;
-        return ref.isNull() || !ref.tag() || !length ? std::string() : ref.tag()->title().to8Bit(true);
-    });
+    const std::vector<std::function<std::string(const std::string&)>> readers = {
+        [](const std::string& file) { return ReadID3v2(file).Title; },
+        [](const std::string& file) {
+            TagLib::FileRef ref(file.c_str(), false);
+            return ref.isNull() || !ref.tag() ? std::string() : ref.tag()->title().to8Bit(true);
+        },
+        [](const std::string& file) { return ReadTags(file, false).Title; },
+        [](const std::string& file) {
+            TagLib::FileRef ref(file.c_str(), true, TagLib::AudioProperties::Average);
+            bool length = ref.audioProperties() && ref.audioProperties()->lengthInMilliseconds() > 0;
+            return ref.isNull() || !ref.tag() || !length ? std::string() : ref.tag()->title().to8Bit(true);
+        },
+    };
+    // Rounds in turn, so that no reader alone meets a colder cache; the best
+    // rate counts, the bytes are the same every round.
+    std::vector<Pass> best(readers.size(), Pass{0, 0, 0, 0});
+    for (int round = 0; round < kRounds; ++round)
+        for (size_t r = 0; r < readers.size(); ++r) {
+            Pass pass = Measure(files, readers[r]);
+            if (pass.filesPerSecond > best[r].filesPerSecond) best[r] = pass;
+        }
+    const Pass& oursTag = best[0];
+    const Pass& taglibTag = best[1];
+    const Pass& oursTitle = best[2];
+    const Pass& taglibTitle = best[3];
 
-    std::printf("%d MP3 files, each with an ID3v2.3 tag by mutagen holding a %d KiB picture after its text frames\n",
-                count, pictureKiB);
+    std::printf("%d MP3 files, each with an ID3v2.3 tag by mutagen holding a %d KiB picture after its text frames;\n"
+                "best of %d rounds\n",
+                count, pictureKiB, kRounds);
     std::printf("tag alone:\n");
     Print("  ReadID3v2", oursTag);
     Print("  TagLib FileRef, no audio properties", taglibTag);

@@ -2,21 +2,25 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <cstring>
+#include <optional>
 #include <utility>
+#include <vector>
 
-#include "platform/CodePage.h"
+#include "tags/ID3v2Frames.h"
+#include "tags/ID3v2Text.h"
+#include "tags/ID3v2Unsync.h"
+#include "tags/ID3v2Upgrade.h"
 #include "tags/TagFile.h"
 #include "tags/TagText.h"
 
+using namespace id3v2;
 using tagtext::Trim;
 
 namespace {
 
 constexpr int kFrameCount = 17;
 constexpr int kWrittenFrames = 12;
-constexpr int kHeaderSize = 10;
 constexpr int64_t kMaxValue = 500;
 constexpr int32_t kFixedBlockSize = 4096;
 constexpr int64_t kMaxBlockSize = (int64_t{1} << 28) - 1 + kHeaderSize;
@@ -31,7 +35,7 @@ constexpr std::array<const char*, kFrameCount> kFrameIdsV22 = {
     "TT2", "TP1", "TAL", "TRK", "TYE", "TCO", "COM", "TCM", "TEN",
     "TCR", "TLA", "WXX", "TOR", "TOA", "TT1", "TOT", "TSI"};
 
-// What one operation learns of the file and builds for it.
+// The file's header as one operation reads it.
 struct TagInfo {
     char ID[3] = {};
     uint8_t Version = 0;
@@ -39,9 +43,6 @@ struct TagInfo {
     uint8_t Flags = 0;
     uint8_t SizeBytes[4] = {};
     int64_t FileSize = 0;
-    std::array<std::string, kFrameCount> Frame;
-    bool NeedRewrite = false;
-    int32_t PaddingSize = 0;
 
     bool HasBlock() const { return std::memcmp(ID, "ID3", 3) == 0; }
 };
@@ -49,6 +50,7 @@ struct TagInfo {
 // Raises EFileError when the file cannot be read.
 bool ReadHeader(TagStream& file, TagInfo& tag) {
     unsigned char header[kHeaderSize];
+    file.Seek(0, soFromBeginning);
     if (file.Read(header, kHeaderSize) != kHeaderSize) return false;
     std::memcpy(tag.ID, header, 3);
     tag.Version = header[3];
@@ -59,27 +61,19 @@ bool ReadHeader(TagStream& file, TagInfo& tag) {
     return true;
 }
 
-bool ReadHeader(const std::string& fileName, TagInfo& tag) {
-    try {
-        TagFileStream file(fileName, FileMode::ReadOnly | FileMode::ShareDenyWrite);
-        return ReadHeader(file, tag);
-    } catch (const EFileError&) {
-        return false;
-    }
-}
-
-// Four bytes of seven significant bits each, most significant first; the
-// bytes are taken whole, as the size fields of damaged blocks demand.
-int64_t SevenBitGroups(const uint8_t* bytes) {
-    return (int64_t{bytes[0]} << 21) + (int64_t{bytes[1]} << 14) + (int64_t{bytes[2]} << 7) + bytes[3];
-}
-
 // The whole block, header and footer included; 0 when it claims more than
 // the file holds, so such a block is never skipped or cut.
 int32_t BlockSize(const TagInfo& tag) {
     if (!tag.HasBlock()) return 0;
-    int64_t size = SevenBitGroups(tag.SizeBytes) + kHeaderSize + ((tag.Flags & 0x10) ? kHeaderSize : 0);
+    int64_t size = SevenBitGroups(tag.SizeBytes) + kHeaderSize + ((tag.Flags & kFooter) ? kHeaderSize : 0);
     return size > tag.FileSize ? 0 : static_cast<int32_t>(size);
+}
+
+// A 2.2 block flagged as compressed is to be ignored whole: no scheme was
+// ever defined for it.
+bool HasFrames(const TagInfo& tag, int32_t blockSize) {
+    return tag.HasBlock() && tag.Version >= 2 && tag.Version <= 4 && blockSize > 0 &&
+           !(tag.Version == 2 && (tag.Flags & kCompressedBlock22));
 }
 
 int FrameIndex(std::string_view id, uint8_t version) {
@@ -89,193 +83,255 @@ int FrameIndex(std::string_view id, uint8_t version) {
     return -1;
 }
 
-// Each known frame's first 500 data bytes, zero-padded to 500; the source
-// stands just after the header.
-void ReadFrames(TagStream& source, TagInfo& tag, int64_t blockSize, uint8_t version) {
-    const int headerSize = version == 2 ? 6 : 10;
+// Each known frame's first 500 data bytes, zero-padded to 500, and the
+// place of the frame it came from in the walk (-1 for none).
+struct FrameScan {
+    std::array<std::string, kFrameCount> values;
+    std::array<int64_t, kFrameCount> from;
+};
+
+bool DescribedComment(const std::string& value) {
+    return !DecodeDescription(value, 4).empty();
+}
+
+// A later frame replaces an earlier one, except that a comment with a
+// description (iTunes keeps its figures in such) never replaces one without.
+// Only frames of a known kind are read. Slots, when given, gets every frame.
+FrameScan ScanFrames(BlockBody& body, uint8_t version, uint8_t flags, std::vector<FrameSlot>* slots) {
+    FrameScan scan;
+    scan.from.fill(-1);
+    int64_t place = 0;
     try {
-        const int64_t fileSize = tag.FileSize;
-        // One read of every byte the frames can reach (a last frame may run
-        // past the block) instead of two small reads per frame; the header's
-        // place is left blank.
-        std::string bytes(static_cast<size_t>(std::min(fileSize, blockSize + headerSize + kMaxValue)), '\0');
-        const int64_t read = source.Read(bytes.data() + kHeaderSize, static_cast<int64_t>(bytes.size()) - kHeaderSize);
-        bytes.resize(static_cast<size_t>(kHeaderSize + read));
-        TagStringStream file(std::move(bytes));
-        file.Seek(kHeaderSize, soFromBeginning);
-        // Each pass moves on by at least a frame header, so the loop ends.
-        for (int64_t at = kHeaderSize; at < blockSize && at < fileSize; at = file.Position()) {
-            unsigned char header[10] = {};
-            if (file.Read(header, headerSize) != headerSize) return;
-            if (header[0] < 'A' || header[0] > 'Z') return;
-            int64_t size;
-            if (version == 2)
-                size = (int64_t{header[3]} << 16) | (header[4] << 8) | header[5];
-            else if (version == 3)
-                size = (int64_t{header[4]} << 24) | (header[5] << 16) | (header[6] << 8) | header[7];
-            else
-                size = SevenBitGroups(header + 4);
-            const int64_t data = file.Position();
-            std::string value(kMaxValue, '\0');
-            file.Read(value.data(), std::min(size, kMaxValue));
-            const bool compressed = version != 2 && (header[9] & 0x80);
-            const int index = FrameIndex(std::string_view(reinterpret_cast<char*>(header), version == 2 ? 3 : 4), version);
-            if (!compressed && index >= 0 && (value[0] == 0 || value[0] == 1)) tag.Frame[index] = std::move(value);
-            file.Seek(data + size, soFromBeginning);
-        }
+        WalkFrames(body, version, FramesStart(body, version, flags), [&](const FrameSlot& frame) {
+            const int64_t here = place++;
+            if (slots) slots->push_back(frame);
+            const int index = FrameIndex(frame.id, version);
+            if (index < 0) return;
+            std::optional<std::string> value = FrameContent(body, frame, version, flags, kMaxValue);
+            if (!value) return;
+            value->resize(kMaxValue, '\0');
+            if (static_cast<unsigned char>((*value)[0]) > 3) return;
+            if (index == fComment && scan.from[fComment] >= 0 && !DescribedComment(scan.values[fComment]) &&
+                DescribedComment(*value))
+                return;
+            scan.values[index] = std::move(*value);
+            scan.from[index] = here;
+        });
     } catch (const EFileError&) {
+        // A read failure ends the scan with the frames found so far.
     }
+    return scan;
 }
 
-void AppendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// UTF-16 after the encoding byte: a leading byte-order mark picks the byte
-// order (little-endian without one) and is dropped; the text ends at a zero
-// unit or at a malformed surrogate.
-std::string DecodeUtf16(std::string_view bytes) {
-    const size_t units = bytes.size() / 2;
-    bool bigEndian = false;
-    auto unitAt = [&](size_t i) -> uint32_t {
-        const uint32_t a = static_cast<unsigned char>(bytes[2 * i]);
-        const uint32_t b = static_cast<unsigned char>(bytes[2 * i + 1]);
-        return bigEndian ? (a << 8 | b) : (b << 8 | a);
+void Derive(TID3v2& tag, const FrameScan& scan) {
+    const auto& frame = scan.values;
+    auto decode = [&](int first, int second) {
+        std::string text = Decode(frame[first]);
+        return text.empty() ? Decode(frame[second]) : text;
     };
-    size_t i = 0;
-    if (units > 0 && (unitAt(0) == 0xFEFF || unitAt(0) == 0xFFFE)) {
-        bigEndian = unitAt(0) == 0xFFFE;
-        i = 1;
+    tag.Title = decode(fTitle, fContentGroup);
+    tag.Artist = decode(fArtist, fOriginalArtist);
+    tag.Album = decode(fAlbum, fOriginalAlbum);
+    tag.TrackString = Decode(frame[fTrack]);
+    const std::string number = tag.TrackString.substr(0, tag.TrackString.find('/'));
+    tag.Track = static_cast<uint16_t>(tagtext::ParseDecimal(number).value_or(0));
+    tag.Year = Decode(frame[fYear]);
+    if (tag.Year.empty()) tag.Year = tagtext::FirstChars(Decode(frame[fRecordingTime]), 4);
+    tag.Genre = Decode(frame[fGenre]);
+    if (size_t close = tag.Genre.rfind(')'); close != std::string::npos) tag.Genre = Trim(tag.Genre.substr(close + 1));
+    tag.Comment = DecodeComment(frame[fComment]);
+    tag.Composer = Decode(frame[fComposer]);
+    tag.Encoder = Decode(frame[fEncoder]);
+    tag.Copyright = Decode(frame[fCopyright]);
+    tag.Language = Decode(frame[fLanguage]);
+    tag.Link = DecodeLink(frame[fLink]);
+    tag.AudioSizeText = Decode(frame[fSize]);
+}
+
+// A frame of the block a save writes.
+struct OutFrame {
+    std::string id;
+    uint8_t status = 0;
+    uint8_t format = 0;
+    std::string body;
+};
+
+// The old block as a save needs it: its frames in the version the new
+// block gets, and what the reader shows of them.
+struct OldBlock {
+    int32_t size = 0;
+    bool hasBlock = false;
+    // A 2.4 block stays 2.4, so its frames stay valid as they are; anything
+    // else becomes 2.3.
+    uint8_t version = 3;
+    std::vector<OutFrame> frames;
+    TID3v2 shown;
+    int comment = -1; // the frames the reader shows as Comment and Link
+    int link = -1;
+};
+
+// A frame as the new block keeps it; nothing for a frame without a valid
+// identifier or a 2.2 frame that 2.3 has no place for. The unsynchronisation
+// of 2.4 frames is undone, as the new block is written without it.
+std::optional<OutFrame> KeptFrame(BlockBody& body, const FrameSlot& slot, uint8_t version, uint8_t flags) {
+    OutFrame frame{slot.id, slot.status, slot.format, body.Read(slot.dataAt, slot.size)};
+    if (version == 2) {
+        if (!UpgradeFrame(frame.id, frame.body)) return std::nullopt;
+        return frame;
     }
-    std::string out;
-    for (; i < units; ++i) {
-        uint32_t c = unitAt(i);
-        if (c == 0 || (c >= 0xDC00 && c <= 0xDFFF)) break;
-        if (c >= 0xD800 && c <= 0xDBFF) {
-            const uint32_t low = i + 1 < units ? unitAt(i + 1) : 0;
-            if (low < 0xDC00 || low > 0xDFFF) break;
-            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-            ++i;
+    if (!ValidFrameId(frame.id)) return std::nullopt;
+    if (version == 4 && ((frame.format & kUnsynchronised24) || (flags & kUnsynchronisedBlock))) {
+        frame.body = UndoUnsync(frame.body);
+        frame.format &= ~kUnsynchronised24;
+    }
+    return frame;
+}
+
+// False when the file, or a block it has, cannot be read: a save then
+// writes nothing rather than lose frames.
+bool ReadOldBlock(const std::string& fileName, OldBlock& old) {
+    try {
+        TagFileStream file(fileName, FileMode::ReadOnly | FileMode::ShareDenyWrite);
+        TagInfo tag;
+        if (!ReadHeader(file, tag)) return false;
+        old.hasBlock = tag.HasBlock();
+        old.size = BlockSize(tag);
+        if (!HasFrames(tag, old.size)) return true;
+        if (tag.Version == 4) old.version = 4;
+        std::unique_ptr<BlockBody> body = OpenBody(file, tag.Version, tag.Flags, old.size, true);
+        std::vector<FrameSlot> slots;
+        const FrameScan scan = ScanFrames(*body, tag.Version, tag.Flags, &slots);
+        Derive(old.shown, scan);
+        for (size_t n = 0; n < slots.size(); ++n) {
+            std::optional<OutFrame> frame = KeptFrame(*body, slots[n], tag.Version, tag.Flags);
+            if (!frame) continue;
+            if (static_cast<int64_t>(n) == scan.from[fComment]) old.comment = static_cast<int>(old.frames.size());
+            if (static_cast<int64_t>(n) == scan.from[fLink]) old.link = static_cast<int>(old.frames.size());
+            old.frames.push_back(std::move(*frame));
         }
-        AppendUtf8(out, c);
+        return true;
+    } catch (const EFileError&) {
+        return false;
     }
-    return out;
 }
 
-// A stored value: its encoding byte (0 = legacy 8-bit, 1 = UTF-16), then the text.
-std::string Decode(const std::string& value) {
-    if (value.empty() || value[0] != 1) return platform::LegacyToUtf8(Trim(value));
-    return Trim(DecodeUtf16(std::string_view(value).substr(1)));
+using Written = std::array<bool, kWrittenFrames>;
+
+// The language and description that identify a comment or link frame.
+std::string Identity(const OutFrame& frame) {
+    const size_t prefix = frame.id == "COMM" ? 4 : 1;
+    const std::string_view body = frame.body;
+    return std::string(body.substr(std::min<size_t>(1, body.size()), prefix - 1)) + '\0' +
+           DecodeDescription(body, prefix);
 }
 
-// The part after the description (the comment frame also has a language
-// before it). In UTF-16 the separator is a zero unit, found on unit boundaries.
-std::string AfterDescription(const std::string& value, size_t prefix) {
-    const std::string rest = value.size() > prefix ? value.substr(prefix) : std::string();
-    size_t cut;
-    if (value[0] == 1) {
-        cut = std::min<size_t>(1, rest.size());
-        for (size_t k = 0; k + 1 < rest.size(); k += 2) {
-            if (rest[k] == 0 && rest[k + 1] == 0) {
-                cut = k + 2;
-                break;
-            }
+// The written field a kept frame belongs to, -1 for none. Of the comments
+// and links, only the one shown and those like it (same language and
+// description) belong to the field.
+int FieldOf(const OldBlock& old, const OutFrame& frame) {
+    if (frame.id == "COMM") {
+        return old.comment >= 0 && Identity(frame) == Identity(old.frames[old.comment]) ? fComment : -1;
+    }
+    if (frame.id == "WXXX") return old.link >= 0 && Identity(frame) == Identity(old.frames[old.link]) ? fLink : -1;
+    // The year of a 2.4 block is its recording time.
+    if (frame.id == "TDRC") return fYear;
+    for (int i = 0; i < kWrittenFrames; ++i)
+        if (frame.id == kFrameIds[i]) return i;
+    return -1;
+}
+
+// The new value of a written field; empty for none.
+std::string NewValue(const TID3v2& tag, const OldBlock& old, int field) {
+    const TID3v2& shown = old.shown;
+    switch (field) {
+    case fTrack: {
+        if (tag.Track == 0) return {};
+        // A total after the number stays.
+        const size_t slash = shown.TrackString.find('/');
+        return EncodeText(std::to_string(tag.Track) + (slash == std::string::npos ? "" : shown.TrackString.substr(slash)));
+    }
+    case fComment: {
+        if (tag.Comment.empty()) return {};
+        if (old.comment < 0) return EncodeComment("eng", "", tag.Comment);
+        const std::string& body = old.frames[old.comment].body;
+        std::string language = body.substr(std::min<size_t>(1, body.size()), 3);
+        language.resize(3, ' ');
+        return EncodeComment(language, DecodeDescription(body, 4), tag.Comment);
+    }
+    case fLink:
+        if (tag.Link.empty()) return {};
+        return EncodeLink(old.link < 0 ? "" : DecodeDescription(old.frames[old.link].body, 1), tag.Link);
+    }
+    const std::string* texts[] = {&tag.Title, &tag.Artist, &tag.Album, nullptr, &tag.Year, &tag.Genre,
+                                  nullptr, &tag.Composer, &tag.Encoder, &tag.Copyright, &tag.Language};
+    const std::string& text = *texts[field];
+    return text.empty() ? std::string() : EncodeText(text);
+}
+
+// Which fields differ between two objects.
+Written Differences(const TID3v2& a, const TID3v2& b) {
+    return {a.Title != b.Title, a.Artist != b.Artist, a.Album != b.Album, a.Track != b.Track,
+            a.Year != b.Year, a.Genre != b.Genre, a.Comment != b.Comment, a.Composer != b.Composer,
+            a.Encoder != b.Encoder, a.Copyright != b.Copyright, a.Language != b.Language, a.Link != b.Link};
+}
+
+// The old frames in their order, where a rewritten field's new frame takes
+// the place of the first of its old ones and the others go; new frames of
+// fields that had none follow in table order. The reader's choice of the
+// last frame of a kind thus stays the same.
+std::vector<OutFrame> NewFrames(const TID3v2& tag, const OldBlock& old, const Written& rewrite) {
+    std::array<std::optional<OutFrame>, kWrittenFrames> fresh;
+    for (int i = 0; i < kWrittenFrames; ++i) {
+        if (!rewrite[i]) continue;
+        std::string body = NewValue(tag, old, i);
+        const char* id = i == fYear && old.version == 4 ? "TDRC" : kFrameIds[i];
+        if (!body.empty()) fresh[i] = OutFrame{id, 0, 0, std::move(body)};
+    }
+    std::vector<OutFrame> frames;
+    Written placed{};
+    for (const OutFrame& frame : old.frames) {
+        const int field = FieldOf(old, frame);
+        if (field < 0 || !rewrite[field]) {
+            frames.push_back(frame);
+            continue;
         }
-    } else {
-        const size_t zero = rest.find('\0');
-        cut = zero == std::string::npos ? 0 : zero + 1;
+        if (!placed[field] && fresh[field]) frames.push_back(*fresh[field]);
+        placed[field] = true;
     }
-    return rest.substr(cut);
-}
-
-std::string DecodeComment(const std::string& value) {
-    if (value.empty()) return {};
-    return Decode(value[0] + AfterDescription(value, 4));
-}
-
-// A link's address is 8-bit text whatever the description's encoding.
-std::string DecodeLink(const std::string& value) {
-    if (value.empty()) return {};
-    return Decode('\0' + AfterDescription(value, 1));
-}
-
-const std::string kUtf16Bom = "\xFF\xFE";
-
-std::string Utf16Bytes(const std::string& text) {
-    const std::u16string units = platform::Utf8ToUtf16(text);
-    std::string bytes = kUtf16Bom;
-    for (char16_t u : units) {
-        bytes += static_cast<char>(u & 0xFF);
-        bytes += static_cast<char>(u >> 8);
-    }
-    return bytes;
-}
-
-// A text frame's value: legacy 8-bit when the code page holds every
-// character, else UTF-16 so that nothing is lost.
-std::string EncodeText(const std::string& text, const std::string& before8 = {},
-                       const std::string& before16 = {}) {
-    bool lossless = true;
-    const std::string legacy = platform::Utf8ToLegacy(text, &lossless);
-    if (lossless) return '\0' + before8 + legacy;
-    return '\x01' + before16 + Utf16Bytes(text);
-}
-
-// An address the code page cannot hold keeps working with its other
-// characters written as UTF-8 escapes.
-std::string EncodeLink(const std::string& link) {
-    bool lossless = true;
-    std::string legacy = platform::Utf8ToLegacy(link, &lossless);
-    if (!lossless) {
-        legacy.clear();
-        for (unsigned char c : link) {
-            if (c < 0x80) {
-                legacy += static_cast<char>(c);
-            } else {
-                char escape[4];
-                std::snprintf(escape, sizeof escape, "%%%02X", c);
-                legacy += escape;
-            }
-        }
-    }
-    return std::string(2, '\0') + legacy;
+    for (int i = 0; i < kWrittenFrames; ++i)
+        if (!placed[i] && fresh[i]) frames.push_back(*fresh[i]);
+    return frames;
 }
 
 void PutBigEndian32(std::string& out, uint32_t value) {
     for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((value >> shift) & 0xFF);
 }
 
-// Header, the non-empty frames of 1 to 12, padding: always version 2.3.
-std::string AssembleBlock(const TagInfo& tag, int64_t totalSize) {
-    TagStringStream block;
-    const uint32_t bodySize = static_cast<uint32_t>(totalSize - kHeaderSize);
-    std::string header("ID3\x03\x00\x00", 6);
-    for (int shift = 21; shift >= 0; shift -= 7) header += static_cast<char>((bodySize >> shift) & 0x7F);
-    block.WriteString(header);
-    for (int i = 0; i < kWrittenFrames; ++i) {
-        if (tag.Frame[i].empty()) continue;
-        std::string frameHeader = kFrameIds[i];
-        PutBigEndian32(frameHeader, static_cast<uint32_t>(tag.Frame[i].size()));
-        frameHeader += std::string(2, '\0');
-        block.WriteString(frameHeader);
-        block.WriteString(tag.Frame[i]);
+void PutSevenBitGroups(std::string& out, uint32_t value) {
+    for (int shift = 21; shift >= 0; shift -= 7) out += static_cast<char>((value >> shift) & 0x7F);
+}
+
+std::string FrameBytes(const std::vector<OutFrame>& frames, uint8_t version) {
+    std::string out;
+    for (const OutFrame& frame : frames) {
+        out += frame.id;
+        if (version == 4)
+            PutSevenBitGroups(out, static_cast<uint32_t>(frame.body.size()));
+        else
+            PutBigEndian32(out, static_cast<uint32_t>(frame.body.size()));
+        out += static_cast<char>(frame.status);
+        out += static_cast<char>(frame.format);
+        out += frame.body;
     }
-    block.WriteString(std::string(static_cast<size_t>(tag.PaddingSize), '\0'));
-    return block.DataString();
+    return out;
+}
+
+// What the reader shows of frames the save is about to write.
+TID3v2 ReadBack(const std::string& frameBytes, uint8_t version) {
+    MemoryBody body(frameBytes);
+    TID3v2 back;
+    Derive(back, ScanFrames(body, version, 0, nullptr));
+    return back;
 }
 
 // Overwrites the old block, which has the new one's size; on failure the
@@ -330,7 +386,6 @@ bool TID3v2::ReadFromStream(TagStream& File) {
     ResetData();
     TagInfo tag;
     try {
-        File.Seek(0, soFromBeginning);
         if (!ReadHeader(File, tag)) return false;
     } catch (const EFileError&) {
         return false;
@@ -339,69 +394,55 @@ bool TID3v2::ReadFromStream(TagStream& File) {
     Exists = true;
     VersionID = tag.Version;
     Size = BlockSize(tag);
-    if (VersionID < 2 || VersionID > 4 || Size == 0) return true;
-    ReadFrames(File, tag, Size, VersionID);
-
-    auto decode = [&](int first, int second) {
-        std::string text = Decode(tag.Frame[first]);
-        return text.empty() ? Decode(tag.Frame[second]) : text;
-    };
-    Title = decode(fTitle, fContentGroup);
-    Artist = decode(fArtist, fOriginalArtist);
-    Album = decode(fAlbum, fOriginalAlbum);
-    TrackString = Decode(tag.Frame[fTrack]);
-    const std::string number = TrackString.substr(0, TrackString.find('/'));
-    Track = static_cast<uint16_t>(tagtext::ParseDecimal(number).value_or(0));
-    Year = Decode(tag.Frame[fYear]);
-    if (Year.empty()) Year = tagtext::FirstChars(Decode(tag.Frame[fRecordingTime]), 4);
-    Genre = Decode(tag.Frame[fGenre]);
-    if (size_t close = Genre.rfind(')'); close != std::string::npos) Genre = Trim(Genre.substr(close + 1));
-    Comment = DecodeComment(tag.Frame[fComment]);
-    Composer = Decode(tag.Frame[fComposer]);
-    Encoder = Decode(tag.Frame[fEncoder]);
-    Copyright = Decode(tag.Frame[fCopyright]);
-    Language = Decode(tag.Frame[fLanguage]);
-    Link = DecodeLink(tag.Frame[fLink]);
-    AudioSizeText = Decode(tag.Frame[fSize]);
+    if (!HasFrames(tag, Size)) return true;
+    try {
+        std::unique_ptr<BlockBody> body = OpenBody(File, VersionID, tag.Flags, Size, false);
+        Derive(*this, ScanFrames(*body, VersionID, tag.Flags, nullptr));
+    } catch (const EFileError&) {
+        // A block that cannot be read shows no frames.
+    }
     return true;
 }
 
 bool TID3v2::SaveToFile(const std::string& FileName) {
-    TagInfo tag;
-    const bool headerRead = ReadHeader(FileName, tag);
-    tag.Frame[fTitle] = Title.empty() ? "" : EncodeText(Title);
-    tag.Frame[fArtist] = Artist.empty() ? "" : EncodeText(Artist);
-    tag.Frame[fAlbum] = Album.empty() ? "" : EncodeText(Album);
-    tag.Frame[fTrack] = Track == 0 ? "" : EncodeText(std::to_string(Track));
-    tag.Frame[fYear] = Year.empty() ? "" : EncodeText(Year);
-    tag.Frame[fGenre] = Genre.empty() ? "" : EncodeText(Genre);
-    tag.Frame[fComment] = Comment.empty() ? "" : EncodeText(Comment, std::string("eng\0", 4),
-                                                            "eng" + kUtf16Bom + std::string(2, '\0'));
-    tag.Frame[fComposer] = Composer.empty() ? "" : EncodeText(Composer);
-    tag.Frame[fEncoder] = Encoder.empty() ? "" : EncodeText(Encoder);
-    tag.Frame[fCopyright] = Copyright.empty() ? "" : EncodeText(Copyright);
-    tag.Frame[fLanguage] = Language.empty() ? "" : EncodeText(Language);
-    tag.Frame[fLink] = Link.empty() ? "" : EncodeLink(Link);
+    OldBlock old;
+    if (!ReadOldBlock(FileName, old)) return false;
+    // A field the save leaves as the reader shows it keeps its frames as they
+    // are. A kept frame that would read back otherwise (a 2.2 original year
+    // that 2.3 does not read as the year, say) is written anew.
+    Written rewrite = Differences(*this, old.shown);
+    std::vector<OutFrame> frames = NewFrames(*this, old, rewrite);
+    const Written missed = Differences(*this, ReadBack(FrameBytes(frames, old.version), old.version));
+    if (missed != Written{}) {
+        for (int i = 0; i < kWrittenFrames; ++i) rewrite[i] = rewrite[i] || missed[i];
+        frames = NewFrames(*this, old, rewrite);
+    }
+    const std::string frameBytes = FrameBytes(frames, old.version);
 
-    int64_t contentSize = kHeaderSize;
-    for (int i = 0; i < kWrittenFrames; ++i)
-        if (!tag.Frame[i].empty()) contentSize += static_cast<int64_t>(tag.Frame[i].size()) + 10;
-    const int32_t oldSize = BlockSize(tag);
-    tag.NeedRewrite = !(tag.HasBlock() && oldSize >= contentSize && oldSize <= kFixedBlockSize);
-    const int64_t padding = (tag.NeedRewrite ? kFixedBlockSize : oldSize) - contentSize;
-    tag.PaddingSize = static_cast<int32_t>(std::max<int64_t>(padding, 0));
-    const int64_t totalSize = contentSize + tag.PaddingSize;
+    const int64_t contentSize = kHeaderSize + static_cast<int64_t>(frameBytes.size());
+    const bool needRewrite = !(old.hasBlock && old.size >= contentSize && old.size <= kFixedBlockSize);
+    const int64_t padding = std::max<int64_t>((needRewrite ? kFixedBlockSize : old.size) - contentSize, 0);
+    const int64_t totalSize = contentSize + padding;
     if (totalSize > kMaxBlockSize) return false;
+    if (!WideFileExists(FileName) || !WideFileSetAttr(FileName, 0)) return false;
 
-    if (!WideFileExists(FileName) || (tag.NeedRewrite && !headerRead) || !WideFileSetAttr(FileName, 0))
-        return false;
-    const std::string block = AssembleBlock(tag, totalSize);
-    return tag.NeedRewrite ? RebuildFile(FileName, block, oldSize) : WriteInPlace(FileName, block);
+    std::string block("ID3", 3);
+    block += static_cast<char>(old.version);
+    block += std::string(2, '\0');
+    PutSevenBitGroups(block, static_cast<uint32_t>(totalSize - kHeaderSize));
+    block += frameBytes;
+    block.append(static_cast<size_t>(padding), '\0');
+    return needRewrite ? RebuildFile(FileName, block, old.size) : WriteInPlace(FileName, block);
 }
 
 bool TID3v2::RemoveFromFile(const std::string& FileName) {
     TagInfo tag;
-    if (!ReadHeader(FileName, tag) || !tag.HasBlock()) return false;
+    try {
+        TagFileStream file(FileName, FileMode::ReadOnly | FileMode::ShareDenyWrite);
+        if (!ReadHeader(file, tag) || !tag.HasBlock()) return false;
+    } catch (const EFileError&) {
+        return false;
+    }
     if (!WideFileExists(FileName) || !WideFileSetAttr(FileName, 0)) return false;
     // A block claiming more than the file holds cannot be told from the audio.
     const int32_t size = BlockSize(tag);

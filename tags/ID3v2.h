@@ -1,6 +1,8 @@
-// The ID3v2 block at the start of a file: reads versions 2.2 to 2.4 (a fixed
-// set of text frames), writes a version 2.3 block in place or by rebuilding
-// the file, and removes the block. Texts are UTF-8.
+// The ID3v2 block at the start of a file: reads a fixed set of text frames of
+// versions 2.2 to 2.4, saves them in place or by rebuilding the file, and
+// removes the block. A save keeps every frame it does not write, and the
+// frames of fields left as they were read; a 2.4 block stays 2.4, any other
+// becomes 2.3. Texts are UTF-8.
 #pragma once
 
 #include <cstdint>
@@ -35,7 +37,8 @@ class TID3v2 {
     bool ReadFromFile(const std::string& FileName);
     // The same from a file already open, whatever its position.
     bool ReadFromStream(TagStream& File);
-    // Writes a new block from the fields in place of any old one.
+    // Writes the fields into the block, keeping its other frames; false, with
+    // the file untouched, when the file or its block cannot be read.
     bool SaveToFile(const std::string& FileName);
     // False when the file has no block.
     bool RemoveFromFile(const std::string& FileName);

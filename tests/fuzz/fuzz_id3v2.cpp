@@ -1,7 +1,8 @@
 // Feeds arbitrary file starts to the ID3v2 reader, then saves and removes on
 // them: the bytes after the block found never change, and short texts come
 // back as they were written.
-// fuzz-sources: tags/ID3v2.cpp tags/TagFile.cpp tags/TagText.cpp platform/CodePage.cpp
+// fuzz-sources: tags/ID3v2.cpp tags/ID3v2Frames.cpp tags/ID3v2Text.cpp tags/ID3v2Unsync.cpp tags/ID3v2Upgrade.cpp
+// fuzz-sources: tags/TagFile.cpp tags/TagText.cpp platform/CodePage.cpp platform/TextFile.cpp
 #include <cstdint>
 #include <cstdlib>
 #include <string>

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 #include <utility>
+#include <vector>
 
 #include "platform/CodePage.h"
 #include "tags/TagFile.h"
@@ -40,6 +42,8 @@ constexpr int kMarkSize = 15; // 6-digit size and "LYRICS200"
 constexpr char kLyricsBegin[] = "LYRICSBEGIN";
 constexpr int kLyricsBeginSize = 11;
 constexpr int kMaxFieldSize = 99999;
+constexpr int kMaxBlockSize = 999999;
+constexpr int kFieldHeaderSize = 8; // 3-character name, 5-digit size
 
 std::string FromFile(std::string_view raw) {
     return platform::LegacyToUtf8(raw);
@@ -65,6 +69,78 @@ void SetWithExtended(std::string& plain, std::string& extended, const std::strin
     plain = TrimRight(value);
     extended = ToFile(plain).size() >= 31 ? plain : std::string();
 }
+
+bool IsVersion11(const unsigned char* record) {
+    const unsigned char c28 = record[125], c29 = record[126];
+    return (c28 == 0 && c29 != 0) || (c28 == 0x20 && c29 != 0x20);
+}
+
+// "LYR" data as the reader keeps it: trimmed, every line ended by CR LF.
+std::string LyricsText(std::string_view data) {
+    std::string lines = tagtext::ReplaceAll(Trim(data), "\r", "\r\n");
+    return FromFile(tagtext::ReplaceAll(lines, "\r\n\n", "\r\n"));
+}
+
+// A field as stored: name, five-digit size, data. Five digits cannot give a
+// longer size; the save is refused rather than cutting the text.
+std::string FieldBytes(const std::string& name, const std::string& data) {
+    if (data.size() > kMaxFieldSize) throw EFileError(name, "Lyrics3 field too long");
+    char size[6];
+    std::snprintf(size, sizeof size, "%05zu", data.size());
+    return name + size + data;
+}
+
+// The start mark, the fields and the end mark with the block's size.
+std::string WrapLyrics3(const std::string& fields) {
+    const std::string block = kLyricsBegin + fields;
+    if (block.size() > kMaxBlockSize) throw EFileError("LYRICSBEGIN", "Lyrics3 block too long");
+    char mark[7];
+    std::snprintf(mark, sizeof mark, "%06zu", block.size());
+    return block + mark + "LYRICS200";
+}
+
+struct RawField {
+    std::string name;
+    std::string data;
+};
+
+// The fields of a Lyrics3 block as stored, and the bytes after the last one
+// that parses, which are kept as they are.
+std::vector<RawField> SplitFields(const std::string& bytes, std::string& rest) {
+    std::vector<RawField> fields;
+    size_t at = 0;
+    while (bytes.size() - at >= kFieldHeaderSize) {
+        const std::string_view digits(bytes.data() + at + 3, 5);
+        const int32_t size = std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })
+                                 ? tagtext::ParseDecimal(digits).value_or(-1)
+                                 : -1;
+        if (size < 0 || bytes.size() - at - kFieldHeaderSize < size_t(size)) break;
+        fields.push_back({bytes.substr(at, 3), bytes.substr(at + kFieldHeaderSize, size_t(size))});
+        at += kFieldHeaderSize + size_t(size);
+    }
+    rest = bytes.substr(at);
+    return fields;
+}
+
+// Keeps the file's mode through a write that needs the file writable.
+class ModeKeeper {
+  public:
+    explicit ModeKeeper(const std::string& name) : name_(name) {
+        struct stat st {};
+        if (::stat(name.c_str(), &st) == 0) mode_ = st.st_mode & 07777;
+    }
+    ~ModeKeeper() {
+        struct stat st {};
+        if (mode_ >= 0 && ::stat(name_.c_str(), &st) == 0 && mode_t(mode_) != (st.st_mode & 07777))
+            ::chmod(name_.c_str(), mode_t(mode_));
+    }
+    ModeKeeper(const ModeKeeper&) = delete;
+    ModeKeeper& operator=(const ModeKeeper&) = delete;
+
+  private:
+    std::string name_;
+    int mode_ = -1;
+};
 
 } // namespace
 
@@ -155,8 +231,7 @@ void TID3v1::ParseRecord(const unsigned char* record) {
     auto text = [&](int offset, int size) {
         return FromFile(TrimRight(std::string_view(reinterpret_cast<const char*>(record) + offset, size)));
     };
-    const unsigned char c28 = record[125], c29 = record[126];
-    VersionID = ((c28 == 0 && c29 != 0) || (c28 == 0x20 && c29 != 0x20)) ? 2 : 1;
+    VersionID = IsVersion11(record) ? 2 : 1;
     FSetTitle(text(3, 30));
     FSetArtist(text(33, 30));
     FSetAlbum(text(63, 30));
@@ -183,8 +258,7 @@ void TID3v1::ReadLyrics3Fields(TagStream& file) {
         const std::string_view name(header, 3);
         if (name == "IND") {
         } else if (name == "LYR") {
-            std::string lines = tagtext::ReplaceAll(Trim(data), "\r", "\r\n");
-            Lyrics = FromFile(tagtext::ReplaceAll(lines, "\r\n\n", "\r\n"));
+            Lyrics = LyricsText(data);
         } else if (name == "INF") {
             FSetComment(FromFile(Trim(data)));
         } else if (name == "AUT") {
@@ -208,29 +282,58 @@ std::string TID3v1::BuildLyrics3Block() const {
     const bool anyText = !Lyrics.empty() || !Author.empty() || !ExtArtist.empty() || !ExtAlbum.empty() ||
                          !ExtComment.empty() || !ExtTitle.empty();
     if (!anyContent || !anyText) return {};
-    std::string block = kLyricsBegin;
-    block += Lyrics.empty() ? "IND0000200" : "IND0000210";
-    const std::pair<const char*, const std::string*> fields[] = {
+    std::string fields = Lyrics.empty() ? "IND0000200" : "IND0000210";
+    const std::pair<const char*, const std::string*> values[] = {
         {"EAL", &ExtAlbum}, {"EAR", &ExtArtist}, {"ETT", &ExtTitle}, {"INF", &ExtComment},
         {"AUT", &Author},   {"LYR", &Lyrics},    {"IMG", &Image}};
-    for (const auto& [name, value] : fields) {
-        if (Trim(*value).empty()) continue;
-        const std::string bytes = ToFile(*value);
-        // Five digits cannot give a longer size; the save is refused rather
-        // than cutting the text.
-        if (bytes.size() > kMaxFieldSize) throw EFileError(name, "Lyrics3 field too long");
-        char size[6];
-        std::snprintf(size, sizeof size, "%05zu", bytes.size());
-        block += name;
-        block += size;
-        block += bytes;
-    }
-    char mark[7];
-    std::snprintf(mark, sizeof mark, "%06zu", block.size());
-    return block + mark + "LYRICS200";
+    for (const auto& [name, value] : values)
+        if (!Trim(*value).empty()) fields += FieldBytes(name, ToFile(*value));
+    return WrapLyrics3(fields);
 }
 
-std::string TID3v1::BuildRecord() const {
+std::string TID3v1::MergeLyrics3Block(const std::string& OldFields) const {
+    struct Known {
+        const char* name;
+        std::string shown; // what the object holds, as a read of the field would give it
+        std::string value; // written when it differs; empty drops the field
+        bool onlyWhenSet;  // an empty value keeps the file's field
+    };
+    const Known known[] = {
+        {"EAL", FGetAlbum(), ExtAlbum, false}, {"EAR", FGetArtist(), ExtArtist, false},
+        {"ETT", FGetTitle(), ExtTitle, false}, {"INF", FGetComment(), ExtComment, false},
+        {"AUT", Author, Author, true},         {"LYR", Lyrics, Lyrics, true},
+        {"IMG", Image, Image, true}};
+    std::string rest;
+    std::vector<RawField> fields = SplitFields(OldFields, rest);
+    auto shownByFile = [](const RawField& field) {
+        if (field.name == "LYR") return LyricsText(field.data);
+        if (field.name == "IMG") return FromFile(field.data);
+        return FromFile(Trim(field.data));
+    };
+    size_t insertAt = !fields.empty() && fields.front().name == "IND" ? 1 : 0;
+    for (const Known& k : known) {
+        const bool set = !Trim(k.value).empty();
+        if (k.onlyWhenSet && !set) continue;
+        auto last = std::find_if(fields.rbegin(), fields.rend(), [&](const RawField& f) { return f.name == k.name; });
+        if (last != fields.rend() && shownByFile(*last) == k.shown) continue;
+        auto first = std::find_if(fields.begin(), fields.end(), [&](const RawField& f) { return f.name == k.name; });
+        const bool present = first != fields.end();
+        size_t at = present ? size_t(first - fields.begin()) : insertAt;
+        std::erase_if(fields, [&](const RawField& f) { return f.name == k.name; });
+        if (!set) continue;
+        fields.insert(fields.begin() + long(at), {k.name, ToFile(k.value)});
+        if (!present) ++insertAt;
+    }
+    std::string bytes;
+    bool content = !rest.empty();
+    for (const RawField& field : fields) {
+        bytes += FieldBytes(field.name, field.data);
+        content = content || field.name != "IND";
+    }
+    return content ? WrapLyrics3(bytes + rest) : std::string();
+}
+
+std::string TID3v1::BuildRecord(uint8_t TrackNumber) const {
     char record[kRecordSize] = {};
     std::memcpy(record, "TAG", 3);
     PutField(record + 3, TrimRight(FGetTitle()), 30);
@@ -238,15 +341,16 @@ std::string TID3v1::BuildRecord() const {
     PutField(record + 63, TrimRight(FGetAlbum()), 30);
     PutField(record + 93, Year, 4);
     PutField(record + 97, TrimRight(FGetComment()), 30);
-    if (Track != 0) {
+    if (TrackNumber != 0) {
         record[125] = 0;
-        record[126] = static_cast<char>(Track);
+        record[126] = static_cast<char>(TrackNumber);
     }
     record[127] = static_cast<char>(GenreID);
     return std::string(record, kRecordSize);
 }
 
 bool TID3v1::ReplaceTail(const std::string& FileName, int64_t CutBytes, const std::string& Tail) {
+    ModeKeeper mode(FileName);
     if (!WideFileSetAttr(FileName, 0)) return false;
     try {
         TagFileStream file(FileName, FileMode::ReadWrite | FileMode::ShareDenyWrite);
@@ -282,7 +386,7 @@ bool TID3v1::WriteBlocks(const std::string& FileName, int64_t CutBytes, bool Lyr
     } catch (const EFileError&) {
         return false;
     }
-    if (!ReplaceTail(FileName, CutBytes, lyrics + BuildRecord())) return false;
+    if (!ReplaceTail(FileName, CutBytes, lyrics + BuildRecord(Track))) return false;
     HasLyrics3 = HasLyrics3 || !lyrics.empty();
     if (!lyrics.empty()) Lyrics3Size = static_cast<int32_t>(lyrics.size()) - kMarkSize;
     return true;
@@ -292,18 +396,36 @@ bool TID3v1::SaveTag(const std::string& FileName, bool Lyrics3Allowed) {
     return WriteBlocks(FileName, 0, Lyrics3Allowed);
 }
 
-bool TID3v1::ExamineFile(const std::string& FileName) {
+bool TID3v1::ExamineFile(const std::string& FileName, std::string* Record, std::string* Lyrics3) {
     Exists = false;
     HasLyrics3 = false;
     Lyrics3Size = 0;
-    return ReadTag(FileName, false);
+    try {
+        TagFileStream file(FileName, FileMode::ReadOnly | FileMode::ShareDenyWrite);
+        ReadTagFrom(file, false);
+        const int64_t size = file.Size();
+        if (Record && Exists) {
+            Record->resize(kRecordSize);
+            file.Seek(size - kRecordSize, soFromBeginning);
+            file.ReadBuffer(Record->data(), kRecordSize);
+        }
+        if (Lyrics3 && HasLyrics3 && Lyrics3Size >= kLyricsBeginSize) {
+            const int64_t end = size - (Exists ? kRecordSize : 0) - kMarkSize;
+            Lyrics3->resize(static_cast<size_t>(Lyrics3Size - kLyricsBeginSize));
+            file.Seek(end - Lyrics3Size + kLyricsBeginSize, soFromBeginning);
+            file.ReadBuffer(Lyrics3->data(), static_cast<int64_t>(Lyrics3->size()));
+        }
+        return true;
+    } catch (const EFileError&) {
+        return false;
+    }
 }
 
 bool TID3v1::RemoveFromFile(const std::string& FileName, bool Rewrite) {
     if (!ExamineFile(FileName)) return false;
     if (!Exists && !HasLyrics3) return true;
     const int64_t cut = FGetTagSize();
-    if (!ReplaceTail(FileName, cut, Rewrite ? BuildRecord() : std::string())) return false;
+    if (!ReplaceTail(FileName, cut, Rewrite ? BuildRecord(Track) : std::string())) return false;
     Exists = Rewrite;
     HasLyrics3 = false;
     Lyrics3Size = 0;
@@ -311,12 +433,23 @@ bool TID3v1::RemoveFromFile(const std::string& FileName, bool Rewrite) {
 }
 
 bool TID3v1::SaveToFile(const std::string& FileName) {
-    if (!ExamineFile(FileName)) return false;
+    std::string oldRecord, oldLyrics3;
+    if (!ExamineFile(FileName, &oldRecord, &oldLyrics3)) return false;
     const int64_t cut = FGetTagSize();
-    HasLyrics3 = false;
-    Lyrics3Size = 0;
-    if (!WriteBlocks(FileName, cut, true)) return false;
+    uint8_t track = Track;
+    const auto* record = reinterpret_cast<const unsigned char*>(oldRecord.data());
+    if (track == 0 && Exists && IsVersion11(record)) track = record[126];
+    std::string lyrics;
+    try {
+        lyrics = HasLyrics3 ? MergeLyrics3Block(oldLyrics3) : BuildLyrics3Block();
+    } catch (const EFileError&) {
+        return false;
+    }
+    if (!ReplaceTail(FileName, cut, lyrics + BuildRecord(track))) return false;
+    Track = track;
     Exists = true;
+    HasLyrics3 = !lyrics.empty();
+    Lyrics3Size = lyrics.empty() ? 0 : static_cast<int32_t>(lyrics.size()) - kMarkSize;
     return true;
 }
 

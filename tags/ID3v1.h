@@ -49,7 +49,11 @@ class TID3v1 {
     // Cuts the ID3v1 and Lyrics3 blocks off; with Rewrite the ID3v1 block is
     // written again.
     bool RemoveFromFile(const std::string& FileName, bool Rewrite);
-    // Replaces the file's blocks with new ones from the fields.
+    // Replaces the file's blocks with new ones from the fields. What the
+    // fields do not replace stays: a track number of 0 keeps the file's
+    // version 1.1 track, and a Lyrics3 block the file has keeps every field
+    // but those whose text changed (lyrics, author and image only change
+    // when they are set). Only RemoveFromFile removes them.
     bool SaveToFile(const std::string& FileName);
 
     std::string FGetTitle() const;
@@ -76,11 +80,16 @@ class TID3v1 {
     void ReadLyrics3Fields(TagStream& File);
     // ReadTag on an open file; raises EFileError when it cannot be read.
     void ReadTagFrom(TagStream& File, bool Parse);
-    // Sets Exists, HasLyrics3 and Lyrics3Size from this file alone.
-    bool ExamineFile(const std::string& FileName);
+    // Sets Exists, HasLyrics3 and Lyrics3Size from this file alone; with
+    // Record and Lyrics3 it also takes the raw bytes of the ID3v1 block and
+    // of the Lyrics3 fields.
+    bool ExamineFile(const std::string& FileName, std::string* Record = nullptr, std::string* Lyrics3 = nullptr);
     // Empty when no Lyrics3 block is due.
     std::string BuildLyrics3Block() const;
-    std::string BuildRecord() const;
+    // The file's Lyrics3 fields with those the object changes replaced;
+    // empty when nothing but the indication field would be left.
+    std::string MergeLyrics3Block(const std::string& OldFields) const;
+    std::string BuildRecord(uint8_t TrackNumber) const;
     // Cuts CutBytes off the end and appends the new blocks.
     bool WriteBlocks(const std::string& FileName, int64_t CutBytes, bool Lyrics3Allowed);
     // Replaces the last CutBytes of the file with Tail; on failure the file

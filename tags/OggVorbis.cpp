@@ -8,15 +8,14 @@
 #include <vector>
 
 #include "platform/CodePage.h"
+#include "tags/OggPages.h"
 #include "tags/TagFile.h"
 #include "tags/TagText.h"
+#include "tags/VorbisComment.h"
 
 namespace {
 
-constexpr int64_t kPageFixedSize = 27;
-constexpr int64_t kPageHeaderMax = kPageFixedSize + 255;
-constexpr int64_t kIdentificationSize = 30;
-constexpr int64_t kItemLimit = 250;
+constexpr size_t kIdentificationSize = 30;
 constexpr int64_t kLastPageWindows = 50;
 constexpr int64_t kWindowStep = 241;
 constexpr int64_t kWindowSize = 251;
@@ -24,80 +23,34 @@ constexpr int64_t kWindowSize = 251;
 // Position 0 of the comment table holds the vendor string.
 enum CommentPosition { cVendor, cTitle, cArtist, cAlbum, cTrack, cDate, cGenre, cComment, cPerformer, cDescription };
 constexpr int kCommentPositions = 10;
+// The positions a save writes: TITLE to COMMENT.
+constexpr int kWrittenPositions = cComment + 1;
 constexpr std::array<const char*, kCommentPositions> kCommentNames = {
     "", "TITLE", "ARTIST", "ALBUM", "TRACKNUMBER", "DATE", "GENRE", "COMMENT", "PERFORMER", "DESCRIPTION"};
 
-uint32_t Le32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+uint32_t Le32(const char* p) {
+    auto b = [&](int i) { return uint32_t(uint8_t(p[i])); };
+    return b(0) | b(1) << 8 | b(2) << 16 | b(3) << 24;
 }
 
-void PutLe32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out += char(v >> (8 * i));
-}
-
-std::string AsciiUpper(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-    return text;
-}
-
-// Surrogate code points have no UTF-8 form; they become "?" as an
-// unconvertible character would.
-void AppendUtf8(std::string& out, uint32_t code) {
-    if (code < 0x80) {
-        out += char(code);
-    } else if (code < 0x800) {
-        out += char(0xC0 | code >> 6);
-        out += char(0x80 | (code & 0x3F));
-    } else if (code >= 0xD800 && code <= 0xDFFF) {
-        out += '?';
-    } else if (code < 0x10000) {
-        out += char(0xE0 | code >> 12);
-        out += char(0x80 | ((code >> 6) & 0x3F));
-        out += char(0x80 | (code & 0x3F));
-    } else {
-        out += char(0xF0 | code >> 18);
-        out += char(0x80 | ((code >> 12) & 0x3F));
-        out += char(0x80 | ((code >> 6) & 0x3F));
-        out += char(0x80 | (code & 0x3F));
-    }
-}
-
-struct PageHeader {
-    std::array<uint8_t, kPageHeaderMax> bytes{};
-    // "OggS" and all of its lacing values lie within the file.
-    bool whole = false;
-
-    int segments() const { return bytes[26]; }
-    const uint8_t* lacing() const { return bytes.data() + kPageFixedSize; }
-    int64_t size() const { return kPageFixedSize + segments(); }
-    int64_t dataSize() const {
-        int64_t sum = 0;
-        for (int i = 0; i < segments(); ++i) sum += lacing()[i];
-        return sum;
-    }
+// The stream's first packets, gathered from its pages.
+struct Packets {
+    std::vector<std::string> Whole;
+    std::string Partial; // the packet the pages ran out in
+    std::vector<ogg::Page> Pages;
+    // One stream only, continuation flags that agree with the lacing, the
+    // identification packet alone on the first page and the last packet
+    // wanted ending its page: what a rewrite of these pages relies on.
+    bool Plain = true;
 };
 
-bool ReadPageHeader(TagStream& stream, PageHeader& page) {
-    int64_t got = stream.Read(page.bytes.data(), kPageHeaderMax);
-    page.whole = got >= kPageFixedSize && std::memcmp(page.bytes.data(), "OggS", 4) == 0 &&
-                 got >= page.size();
-    return page.whole;
-}
-
 struct FileInfo {
-    PageHeader FPage;
-    PageHeader SPage;
-    PageHeader LPage;
-    std::array<uint8_t, kIdentificationSize> VorbisHeader{};
-    std::array<std::string, kCommentPositions> Tag;
     int64_t FileSize = 0;
-    uint32_t Samples = 0;
     int64_t ID3v2Size = 0;
-    int64_t SPagePos = 0;
-    int64_t TagEndPos = 0;
-    // Every length of the comment header stayed within the file.
-    bool CommentsWhole = false;
+    std::string Identification;
+    uint32_t Samples = 0;
+    std::array<std::string, kCommentPositions> Tag;
+    Packets Headers;
 };
 
 int64_t ReadID3v2Size(TagStream& stream, int64_t fileSize) {
@@ -108,90 +61,46 @@ int64_t ReadID3v2Size(TagStream& stream, int64_t fileSize) {
     return size > fileSize ? 0 : size;
 }
 
-// Decodes the value's UTF-8 as far as it is well formed: the first malformed
-// or cut-off sequence ends the value.
-std::string DecodeUtf8(const std::string& value) {
-    std::string out;
-    size_t i = 0;
-    while (i < value.size()) {
-        uint8_t lead = value[i];
-        if (lead < 0x80) {
-            out += char(lead);
-            ++i;
+// Gathers packets from the first page on until wanted of them are whole or
+// the pages end; pages are kept only for a rewrite. The pages read are at
+// most the file, so a packet that never ends costs the file's size.
+Packets GatherPackets(ogg::PageReader& reader, const ogg::Page& first, size_t wanted, bool keepPages) {
+    Packets out;
+    bool continues = false;
+    ogg::Page page = first;
+    bool firstPage = true;
+    do {
+        if (page.Serial() != first.Serial()) {
+            out.Plain = false;
             continue;
         }
-        size_t length;
-        uint32_t code;
-        if ((lead & 0xF8) == 0xF0) {
-            length = 4;
-            code = lead & 0x07;
-        } else if (lead & 0x20) {
-            length = 3;
-            code = lead & 0x0F;
-        } else {
-            length = 2;
-            code = lead & 0x1F;
+        if (bool(page.Flags() & ogg::kContinued) != continues) out.Plain = false;
+        size_t at = 0;
+        for (int i = 0; i < page.Segments() && out.Whole.size() < wanted; ++i) {
+            uint8_t value = page.Lacing(i);
+            out.Partial.append(page.Body, at, value);
+            at += value;
+            continues = value == 255;
+            if (continues) continue;
+            out.Whole.push_back(std::move(out.Partial));
+            out.Partial.clear();
+            if (out.Whole.size() == wanted && i + 1 != page.Segments()) out.Plain = false;
         }
-        if (i + length > value.size()) break;
-        bool wellFormed = true;
-        for (size_t k = 1; k < length && wellFormed; ++k) {
-            uint8_t next = value[i + k];
-            wellFormed = (next & 0xC0) == 0x80;
-            code = code << 6 | (next & 0x3F);
-        }
-        if (!wellFormed || (length == 4 && (code < 0x10000 || code > 0x10FFFF))) break;
-        AppendUtf8(out, code);
-        i += length;
-    }
+        if (firstPage && (out.Whole.size() != 1 || !out.Partial.empty())) out.Plain = false;
+        firstPage = false;
+        if (keepPages) out.Pages.push_back(std::move(page));
+    } while (out.Whole.size() < wanted && reader.Next(page));
     return out;
 }
 
-// Our texts are UTF-8 already; bytes that are not become "?".
-std::string EncodeUtf8(const std::string& text) {
-    return platform::IsValidUtf8(text) ? text : platform::ConvertText(text, "UTF-8", "UTF-8");
-}
-
-void StoreItem(FileInfo& info, const std::string& item) {
-    size_t eq = item.find('=');
-    if (eq == std::string::npos) {
-        if (info.Tag[cVendor].empty()) info.Tag[cVendor] = item;
+void StoreItem(FileInfo& info, std::string_view item) {
+    std::optional<vorbiscomment::Field> field = vorbiscomment::Split(item);
+    if (!field) {
+        if (info.Tag[cVendor].empty()) info.Tag[cVendor] = tagtext::Trim(item.substr(0, std::min<size_t>(item.size(), 250)));
         return;
     }
-    std::string name = AsciiUpper(item.substr(0, eq));
     for (int k = cTitle; k < kCommentPositions; ++k)
-        if (name == kCommentNames[k]) info.Tag[k] = DecodeUtf8(tagtext::Trim(item.substr(eq + 1)));
-}
-
-// Each item costs at least its 4-byte length, and a length reaching past the
-// end of the file ends the header, so damaged counts cannot run away.
-void ReadComments(TagStream& stream, FileInfo& info) {
-    uint64_t count = 0;
-    info.CommentsWhole = true;
-    for (uint64_t i = 0; i <= count; ++i) {
-        uint8_t word[4];
-        if (stream.Read(word, 4) != 4) {
-            info.CommentsWhole = false;
-            break;
-        }
-        int64_t length = Le32(word);
-        int64_t start = stream.Position();
-        if (start + length > info.FileSize) {
-            info.CommentsWhole = false;
-            break;
-        }
-        std::string item(kItemLimit, '\0');
-        stream.Read(item.data(), std::min(length, kItemLimit));
-        StoreItem(info, tagtext::Trim(item));
-        stream.Seek(start + length, soFromBeginning);
-        if (i == 0) {
-            if (stream.Read(word, 4) != 4) {
-                info.CommentsWhole = false;
-                break;
-            }
-            count = Le32(word);
-        }
-    }
-    info.TagEndPos = stream.Position();
+        if (field->Name == kCommentNames[k]) info.Tag[k] = vorbiscomment::DecodeUtf8(field->Value);
 }
 
 // Searches backwards from the end in small overlapping windows instead of
@@ -201,99 +110,130 @@ void FindLastPage(TagStream& stream, FileInfo& info) {
         int64_t start = info.FileSize - kWindowStep * n - 10;
         if (start + kWindowStep < 0) return;
         int64_t from = std::max<int64_t>(start, 0);
-        std::array<uint8_t, kWindowSize> window{};
+        std::array<char, kWindowSize> window{};
         stream.Seek(from, soFromBeginning);
         int64_t got = stream.Read(window.data(), kWindowSize - (from - start));
         for (int64_t offset = kWindowStep; offset >= 0; --offset) {
             int64_t at = start + offset - from;
             if (at < 0 || at + 4 > got || std::memcmp(window.data() + at, "OggS", 4) != 0) continue;
+            char header[ogg::kFixedHeaderSize] = {};
             stream.Seek(start + offset, soFromBeginning);
-            ReadPageHeader(stream, info.LPage);
-            info.Samples = Le32(info.LPage.bytes.data() + 6);
+            stream.Read(header, ogg::kFixedHeaderSize);
+            info.Samples = Le32(header + 6);
             return;
         }
     }
 }
 
-bool ReadFileInfo(const std::string& fileName, FileInfo& info) {
+// False when the file is not Ogg Vorbis. For a rewrite the packets up to the
+// setup header are gathered and their pages kept; a read stops after the
+// comment header.
+bool ReadFileInfo(const std::string& fileName, FileInfo& info, bool forRewrite) {
     TagFileStream stream(fileName, FileMode::ShareDenyWrite);
     info.FileSize = stream.Size();
     info.ID3v2Size = ReadID3v2Size(stream, info.FileSize);
-    stream.Seek(info.ID3v2Size, soFromBeginning);
-    if (!ReadPageHeader(stream, info.FPage)) return false;
-    stream.Seek(info.ID3v2Size + info.FPage.size(), soFromBeginning);
-    if (stream.Read(info.VorbisHeader.data(), kIdentificationSize) != kIdentificationSize ||
-        std::memcmp(info.VorbisHeader.data(), "\x01vorbis", 7) != 0)
+    ogg::PageReader reader(stream, info.ID3v2Size);
+    ogg::Page first;
+    if (!reader.Next(first) || first.Body.size() < kIdentificationSize || first.Body.compare(0, 7, "\x01vorbis") != 0)
         return false;
-    info.SPagePos = stream.Position();
-    if (ReadPageHeader(stream, info.SPage)) {
-        stream.Seek(info.SPagePos + info.SPage.size(), soFromBeginning);
-        uint8_t type[7] = {};
-        if (stream.Read(type, 7) == 7 && std::memcmp(type, "\x03vorbis", 7) == 0) ReadComments(stream, info);
-    }
+    info.Identification = first.Body.substr(0, kIdentificationSize);
+    info.Headers = GatherPackets(reader, first, forRewrite ? 3 : 2, forRewrite);
+    const Packets& headers = info.Headers;
+    std::string_view comment = headers.Whole.size() > 1 ? std::string_view(headers.Whole[1])
+                               : headers.Whole.size() == 1 ? std::string_view(headers.Partial)
+                                                           : std::string_view();
+    // The vendor string is taken like a comment, ahead of the others.
+    StoreItem(info, vorbiscomment::Vendor(comment));
+    vorbiscomment::Walk(comment, [&](std::string_view item) { StoreItem(info, item); });
     FindLastPage(stream, info);
     return true;
 }
 
-std::string BuildCommentPacket(const FileInfo& info) {
-    std::string packet = "\x03vorbis";
-    std::string vendor = tagtext::Trim(info.Tag[cVendor]).substr(0, kItemLimit);
-    PutLe32(packet, uint32_t(vendor.size()));
-    packet += vendor;
-    std::vector<std::string> fields;
-    for (int k = cTitle; k < kCommentPositions; ++k)
-        if (!info.Tag[k].empty()) fields.push_back(std::string(kCommentNames[k]) + "=" + EncodeUtf8(info.Tag[k]));
-    PutLe32(packet, uint32_t(fields.size()));
-    for (const std::string& field : fields) {
-        PutLe32(packet, uint32_t(field.size()));
-        packet += field;
+// Our texts are UTF-8 already; bytes that are not become "?".
+std::string EncodeUtf8(const std::string& text) {
+    return platform::IsValidUtf8(text) ? text : platform::ConvertText(text, "UTF-8", "UTF-8");
+}
+
+// The seven values a save writes, as the reader would show them.
+struct Values {
+    std::array<std::string, kWrittenPositions> Text;
+    uint16_t Track = 0;
+};
+
+uint16_t TrackNumber(const std::string& text) {
+    return uint8_t(tagtext::ParseDecimal(text.substr(0, text.find('/'))).value_or(0));
+}
+
+Values ValuesOf(const std::array<std::string, kCommentPositions>& tag) {
+    Values v;
+    for (int k = cTitle; k < kWrittenPositions; ++k) v.Text[k] = tag[k];
+    if (v.Text[cArtist].empty()) v.Text[cArtist] = tag[cPerformer];
+    if (v.Text[cComment].empty()) v.Text[cComment] = tag[cDescription];
+    v.Track = TrackNumber(tag[cTrack]);
+    return v;
+}
+
+// Lays the packets out on as many pages as the old ones when they fit
+// there, else on as few as hold them, spread evenly. The first new page
+// follows the identification page; the last takes the old last one's
+// granule position and end-of-stream flag.
+std::vector<ogg::Page> LayOutPages(const std::vector<std::string>& packets, const std::vector<ogg::Page>& old) {
+    std::vector<uint8_t> lacing;
+    std::string body;
+    for (const std::string& packet : packets) {
+        lacing.insert(lacing.end(), packet.size() / 255, 255);
+        lacing.push_back(uint8_t(packet.size() % 255));
+        body += packet;
     }
-    return packet;
-}
-
-// The second page's header with the comment packet's lacing values replaced
-// for a packet of packetSize bytes (framing byte and any trailing bytes of
-// the old packet added). Nothing when the old packet does not end in this
-// page, the header was read past the packet's end, or the new table would not
-// fit in one page.
-std::optional<std::string> RebuildSecondPageHeader(const FileInfo& info, int64_t packetSize) {
-    const PageHeader& page = info.SPage;
-    const uint8_t* lacing = page.lacing();
-    int segments = page.segments();
-    int last = 0;
-    while (last < segments && lacing[last] == 255) ++last;
-    if (last == segments) return std::nullopt;
-    int64_t oldSize = 0;
-    for (int i = 0; i <= last; ++i) oldSize += lacing[i];
-    int64_t consumed = info.TagEndPos - info.SPagePos - page.size();
-    if (consumed > oldSize) return std::nullopt;
-    int64_t newSize = oldSize + packetSize - consumed;
-    int64_t newSegments = newSize / 255 + (segments - last - 1) + 1;
-    if (newSegments > 255) return std::nullopt;
-    std::string header(reinterpret_cast<const char*>(page.bytes.data()), kPageFixedSize);
-    std::memset(header.data() + 22, 0, 4);
-    header[26] = char(newSegments);
-    header.append(size_t(newSize / 255), char(255));
-    header += char(newSize % 255);
-    header.append(reinterpret_cast<const char*>(lacing) + last + 1, size_t(segments - last - 1));
-    return header;
-}
-
-// The Ogg page checksum: CRC-32 with generator 0x04C11DB7, most significant
-// bit first, initial value 0 and no final inversion.
-uint32_t OggPageChecksum(const std::string& page) {
-    static const std::array<uint32_t, 256> table = [] {
-        std::array<uint32_t, 256> t{};
-        for (uint32_t i = 0; i < 256; ++i) {
-            uint32_t r = i << 24;
-            for (int bit = 0; bit < 8; ++bit) r = (r & 0x80000000u) ? (r << 1) ^ 0x04C11DB7u : r << 1;
-            t[i] = r;
+    const size_t total = lacing.size();
+    const size_t fewest = (total + ogg::kMaxSegments - 1) / ogg::kMaxSegments;
+    const size_t count = fewest <= old.size() && old.size() <= total ? old.size() : fewest;
+    const ogg::Page& last = old.back();
+    std::vector<ogg::Page> pages;
+    size_t segment = 0, at = 0;
+    bool continues = false;
+    for (size_t p = 0; p < count; ++p) {
+        size_t segments = total / count + (p < total % count ? 1 : 0);
+        std::vector<uint8_t> values(lacing.begin() + long(segment), lacing.begin() + long(segment + segments));
+        size_t size = 0;
+        bool packetEnds = false;
+        for (uint8_t v : values) {
+            size += v;
+            packetEnds = packetEnds || v < 255;
         }
-        return t;
-    }();
-    uint32_t crc = 0;
-    for (unsigned char byte : page) crc = table[(crc >> 24) ^ byte] ^ (crc << 8);
-    return crc;
+        bool isLast = p + 1 == count;
+        uint8_t flags = uint8_t((continues ? ogg::kContinued : 0) | (isLast ? last.Flags() & ogg::kLastPage : 0));
+        uint64_t granule = isLast ? last.Granule() : packetEnds ? 0 : ~uint64_t(0);
+        uint32_t sequence = p < old.size() ? old[p].Sequence() : last.Sequence() + uint32_t(p + 1 - old.size());
+        pages.push_back(ogg::MakePage(flags, granule, last.Serial(), sequence, values, body.substr(at, size)));
+        segment += segments;
+        at += size;
+        continues = values.back() == 255;
+    }
+    return pages;
+}
+
+// Copies the pages from the source's position on, with the sequence numbers
+// of this stream's pages moved by delta, up to the stream's last page; the
+// rest (a chained stream, trailing bytes) is copied as it is. Bytes that are
+// not whole pages before the stream's end refuse the save.
+void CopyRenumbered(TagFileStream& source, TagFileStream& temp, int64_t from, uint32_t serial, uint32_t delta) {
+    ogg::PageReader reader(source, from);
+    ogg::Page page;
+    while (reader.Position() < reader.FileSize()) {
+        if (!reader.Next(page)) throw EFileError(source.FileName(), "damaged Ogg page");
+        bool ours = page.Serial() == serial;
+        if (ours) {
+            page.SetSequence(page.Sequence() + delta);
+            page.Seal();
+        }
+        temp.WriteString(page.Header);
+        temp.WriteString(page.Body);
+        if (ours && (page.Flags() & ogg::kLastPage)) break;
+    }
+    int64_t rest = reader.FileSize() - reader.Position();
+    source.Seek(reader.Position(), soFromBeginning);
+    if (rest > 0) temp.CopyFrom(source, rest);
 }
 
 } // namespace
@@ -303,58 +243,27 @@ void TOggVorbis::FResetData() { *this = TOggVorbis(); }
 bool TOggVorbis::ReadFromFile(const std::string& FileName) {
     FResetData();
     FileInfo info;
-    if (!ReadFileInfo(FileName, info)) return false;
+    if (!ReadFileInfo(FileName, info, false)) return false;
     FileSize = info.FileSize;
     ID3v2Size = int32_t(info.ID3v2Size);
     Samples = int32_t(info.Samples);
-    const uint8_t* id = info.VorbisHeader.data();
-    ChannelModeID = id[11];
+    const char* id = info.Identification.data();
+    ChannelModeID = uint8_t(id[11]);
     SampleRate = int32_t(Le32(id + 12));
     BitRateNominal = uint16_t(Le32(id + 20) / 1000);
-    Title = info.Tag[cTitle];
-    Artist = info.Tag[cArtist].empty() ? info.Tag[cPerformer] : info.Tag[cArtist];
-    Album = info.Tag[cAlbum];
-    const std::string& track = info.Tag[cTrack];
-    Track = uint8_t(tagtext::ParseDecimal(track.substr(0, track.find('/'))).value_or(0));
-    Date = info.Tag[cDate];
-    Genre = info.Tag[cGenre];
-    Comment = info.Tag[cComment].empty() ? info.Tag[cDescription] : info.Tag[cComment];
+    Values values = ValuesOf(info.Tag);
+    Title = values.Text[cTitle];
+    Artist = values.Text[cArtist];
+    Album = values.Text[cAlbum];
+    Track = values.Track;
+    Date = values.Text[cDate];
+    Genre = values.Text[cGenre];
+    Comment = values.Text[cComment];
     Vendor = info.Tag[cVendor];
     return true;
 }
 
-bool TOggVorbis::SaveTag(const std::string& FileName) {
-    FileInfo info;
-    if (!ReadFileInfo(FileName, info) || info.TagEndPos == 0 || !info.CommentsWhole) return false;
-    info.Tag[cTitle] = tagtext::Trim(Title);
-    info.Tag[cArtist] = tagtext::Trim(Artist);
-    info.Tag[cAlbum] = tagtext::Trim(Album);
-    info.Tag[cTrack] = Track ? std::to_string(Track) : std::string();
-    info.Tag[cDate] = tagtext::Trim(Date);
-    info.Tag[cGenre] = tagtext::Trim(Genre);
-    info.Tag[cComment] = tagtext::Trim(Comment);
-    info.Tag[cPerformer].clear();
-    info.Tag[cDescription].clear();
-    std::string packet = BuildCommentPacket(info);
-    std::optional<std::string> header = RebuildSecondPageHeader(info, int64_t(packet.size()));
-    int64_t pageEnd = info.SPagePos + info.SPage.size() + info.SPage.dataSize();
-    if (!header || pageEnd > info.FileSize) return false;
-    if (!WideFileExists(FileName) || !WideFileSetAttr(FileName, 0)) return false;
-    return RebuildFile(FileName, [&](TagFileStream& source, TagFileStream& temp) {
-        std::string rest(size_t(pageEnd - info.TagEndPos), '\0');
-        source.Seek(info.TagEndPos, soFromBeginning);
-        source.ReadBuffer(rest.data(), int64_t(rest.size()));
-        std::string page = *header + packet + rest;
-        uint32_t crc = OggPageChecksum(page);
-        for (int i = 0; i < 4; ++i) (*header)[22 + i] = char(crc >> (8 * i));
-        source.Seek(0, soFromBeginning);
-        temp.CopyFrom(source, info.SPagePos);
-        temp.Write(header->data(), int64_t(header->size()));
-        temp.Write(packet.data(), int64_t(packet.size()));
-        source.Seek(info.TagEndPos, soFromBeginning);
-        if (info.FileSize > info.TagEndPos) temp.CopyFrom(source, info.FileSize - info.TagEndPos);
-    });
-}
+bool TOggVorbis::SaveTag(const std::string& FileName) { return Rewrite(FileName, true); }
 
 bool TOggVorbis::ClearTag(const std::string& FileName) {
     Title.clear();
@@ -364,5 +273,74 @@ bool TOggVorbis::ClearTag(const std::string& FileName) {
     Genre.clear();
     Comment.clear();
     Track = 0;
-    return SaveTag(FileName);
+    return Rewrite(FileName, false);
+}
+
+bool TOggVorbis::Rewrite(const std::string& FileName, bool KeepOthers) {
+    FileInfo info;
+    if (!ReadFileInfo(FileName, info, true)) return false;
+    const Packets& headers = info.Headers;
+    if (!headers.Plain || headers.Whole.size() != 3) return false;
+    const std::string& oldComment = headers.Whole[1];
+
+    // A value equal to what the file shows leaves its entries as they are,
+    // so repeated entries, a "7/12" track and texts longer than the reader
+    // keeps all survive a save of another field.
+    Values shown = ValuesOf(info.Tag);
+    Values wanted;
+    wanted.Text = {"", tagtext::Trim(Title), tagtext::Trim(Artist), tagtext::Trim(Album), "",
+                   tagtext::Trim(Date), tagtext::Trim(Genre), tagtext::Trim(Comment)};
+    wanted.Track = Track;
+    if (Track) wanted.Text[cTrack] = std::to_string(Track);
+    std::array<bool, kWrittenPositions> changed{};
+    for (int k = cTitle; k < kWrittenPositions; ++k)
+        changed[k] = k == cTrack ? wanted.Track != shown.Track : wanted.Text[k] != shown.Text[k];
+
+    std::array<bool, kWrittenPositions> written{};
+    vorbiscomment::PacketBuilder builder(vorbiscomment::Vendor(oldComment));
+    auto entry = [&](int k) { return std::string(kCommentNames[k]) + "=" + EncodeUtf8(wanted.Text[k]); };
+    auto position = [](const std::string& name) {
+        for (int k = cTitle; k < kWrittenPositions; ++k)
+            if (name == kCommentNames[k]) return k;
+        return 0;
+    };
+    vorbiscomment::Layout layout = vorbiscomment::Walk(oldComment, [&](std::string_view item) {
+        if (!KeepOthers) return;
+        std::optional<vorbiscomment::Field> field = vorbiscomment::Split(item);
+        int k = field ? position(field->Name) : 0;
+        if (k == 0 || !changed[k]) {
+            builder.Add(item);
+        } else if (!written[k]) {
+            written[k] = true;
+            if (!wanted.Text[k].empty()) builder.Add(entry(k));
+        }
+    });
+    if (!layout.Whole) return false;
+    for (int k = cTitle; k < kWrittenPositions; ++k)
+        if (changed[k] && !written[k] && !wanted.Text[k].empty()) builder.Add(entry(k));
+    std::string_view tail = std::string_view(oldComment).substr(layout.End);
+    std::optional<std::string> comment = builder.Finish(tail.empty() ? std::string_view("\x01", 1) : tail);
+    if (!comment) return false;
+
+    std::vector<ogg::Page> oldPages(headers.Pages.begin() + 1, headers.Pages.end());
+    std::vector<ogg::Page> newPages = LayOutPages({*comment, headers.Whole[2]}, oldPages);
+    const int64_t regionStart = oldPages.front().Offset;
+    const int64_t regionEnd = oldPages.back().Offset + oldPages.back().Size();
+    const uint32_t delta = uint32_t(newPages.size() - oldPages.size());
+    if (!WideFileExists(FileName)) return false;
+    return RebuildFile(FileName, [&](TagFileStream& source, TagFileStream& temp) {
+        if (source.Size() != info.FileSize) throw EFileError(source.FileName(), "changed while saving");
+        source.Seek(0, soFromBeginning);
+        temp.CopyFrom(source, regionStart);
+        for (const ogg::Page& page : newPages) {
+            temp.WriteString(page.Header);
+            temp.WriteString(page.Body);
+        }
+        if (delta == 0) {
+            source.Seek(regionEnd, soFromBeginning);
+            if (info.FileSize > regionEnd) temp.CopyFrom(source, info.FileSize - regionEnd);
+        } else {
+            CopyRenumbered(source, temp, regionEnd, oldPages.back().Serial(), delta);
+        }
+    });
 }

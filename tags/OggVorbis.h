@@ -1,6 +1,6 @@
 // An Ogg Vorbis file's stream properties and its comment header, and the
-// rewrite of that header in place of the old one with every other page kept
-// byte for byte. Texts are UTF-8.
+// rewrite of that header in place of the old one with every audio packet
+// kept byte for byte. Texts are UTF-8.
 #pragma once
 
 #include <cstdint>
@@ -28,12 +28,16 @@ class TOggVorbis {
     // False when the file is not Ogg Vorbis. A file that cannot be opened
     // throws EFileError.
     bool ReadFromFile(const std::string& FileName);
-    // Writes Title, Artist, Album, Track, Date, Genre and Comment as the
-    // file's new comment header; every other comment entry is dropped. False,
-    // with the file unchanged, when the file is not Ogg Vorbis or its comment
-    // header cannot be replaced safely. Throws EFileError when the file
-    // cannot be opened.
+    // Writes Title, Artist, Album, Track, Date, Genre and Comment into the
+    // file's comment header. A field whose value differs from what the file
+    // shows replaces all entries of its name; every other entry stays as it
+    // was, in its place. False, with the file unchanged, when the file is not
+    // Ogg Vorbis or its header pages cannot be rewritten safely. Throws
+    // EFileError when the file cannot be opened.
     bool SaveTag(const std::string& FileName);
-    // Saves an empty comment header (vendor string only).
+    // Removes every comment: the header keeps its vendor string only.
     bool ClearTag(const std::string& FileName);
+
+  private:
+    bool Rewrite(const std::string& FileName, bool KeepOthers);
 };

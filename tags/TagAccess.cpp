@@ -85,6 +85,15 @@ bool Reported(bool saved, TagKind kind, const std::string& fileName) {
     return saved;
 }
 
+// A Track text as a track number: 0 when empty, else a whole number cut to
+// 16 bits; nothing when it is not a whole number.
+std::optional<uint16_t> TrackNumber(const std::string& text) {
+    if (text.empty()) return 0;
+    std::optional<int32_t> number = tagtext::ParseDecimal(text);
+    if (!number) return std::nullopt;
+    return uint16_t(*number);
+}
+
 std::string FileNamePart(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 std::string Extension(const std::string& path) {
@@ -137,6 +146,8 @@ TTagNames ReadOggVorbis(const std::string& FileName) {
         names.Album = tag.Album;
         names.Genre = tag.Genre;
         names.Comment = tag.Comment;
+        names.Year = tag.Date;
+        if (tag.Track) names.Track = std::to_string(tag.Track);
     });
 }
 
@@ -162,14 +173,10 @@ bool SaveID3v1(const std::string& FileName, const TTagNames& Names) {
 }
 
 bool SaveID3v2(const std::string& FileName, const TTagNames& Names) {
-    uint16_t track = 0;
-    if (!Names.Track.empty()) {
-        std::optional<int32_t> number = tagtext::ParseDecimal(Names.Track);
-        if (!number) {
-            ReportFailure(TagKind::ID3v2, FileName);
-            return false;
-        }
-        track = uint16_t(*number);
+    std::optional<uint16_t> track = TrackNumber(Names.Track);
+    if (!track) {
+        ReportFailure(TagKind::ID3v2, FileName);
+        return false;
     }
     TID3v2 tag;
     tag.ResetData();
@@ -184,17 +191,24 @@ bool SaveID3v2(const std::string& FileName, const TTagNames& Names) {
     tag.FSetCopyright(Names.Copyright);
     tag.FSetLink(Names.Web);
     tag.FSetLanguage(Names.Language);
-    tag.FSetTrack(track);
+    tag.FSetTrack(*track);
     return Reported(tag.SaveToFile(FileName), TagKind::ID3v2, FileName);
 }
 
 bool SaveOggVorbis(const std::string& FileName, const TTagNames& Names) {
+    std::optional<uint16_t> track = TrackNumber(Names.Track);
+    if (!track) {
+        ReportFailure(TagKind::OggVorbis, FileName);
+        return false;
+    }
     TOggVorbis tag;
     tag.Artist = Names.Artist;
     tag.Title = Names.Title;
     tag.Album = Names.Album;
     tag.Genre = Names.Genre;
     tag.Comment = Names.Comment;
+    tag.Date = Names.Year;
+    tag.Track = *track;
     return Reported(tag.SaveTag(FileName), TagKind::OggVorbis, FileName);
 }
 

@@ -50,22 +50,29 @@ TTagNames ReadTags(const std::string& FileName, bool FromChannel, uint32_t Curre
 
 TTagNames ReadID3v1(const std::string& FileName);
 TTagNames ReadID3v2(const std::string& FileName);
-// A file that cannot be opened throws the tag file layer's error.
+// Year and Track come from the comment's DATE and TRACKNUMBER. A file that
+// cannot be opened throws the tag file layer's error.
 TTagNames ReadOggVorbis(const std::string& FileName);
 TTagNames ReadWMA(const std::string& FileName);
 
 // Writers: true when the tag was written. A failure has been reported to the
 // failure handler already.
+// The file's version 1.1 track number and Lyrics3 lyrics stay; only the
+// remover takes them away.
 bool SaveID3v1(const std::string& FileName, const TTagNames& Names);
 // A Track that is not a whole number writes nothing and is reported as a failure.
 bool SaveID3v2(const std::string& FileName, const TTagNames& Names);
-// A file that cannot be opened throws the tag file layer's error.
+// Year and Track are the comment's DATE and TRACKNUMBER; a Track that is not
+// a whole number writes nothing and is reported as a failure. Comments the
+// record does not carry stay in the file. A file that cannot be opened
+// throws the tag file layer's error.
 bool SaveOggVorbis(const std::string& FileName, const TTagNames& Names);
 
 // Removers report nothing; the result is the tag class's own.
 bool RemoveID3v1(const std::string& FileName);
 bool RemoveID3v2(const std::string& FileName);
-// A file that cannot be opened throws the tag file layer's error.
+// Removes every comment. A file that cannot be opened throws the tag file
+// layer's error.
 bool RemoveOggVorbis(const std::string& FileName);
 
 // The file name without folder and extension: "/Music/A.b.mp3" gives "A.b".

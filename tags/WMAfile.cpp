@@ -179,13 +179,8 @@ bool TWMAfile::ReadFromFile(const std::string& FileName) {
     FResetData();
     FileData data;
     if (!ReadHeader(FileName, data)) return false;
-    if (!IsPlausible(data)) return true;
-    Valid = true;
-    FileSize = data.FileSize;
-    ChannelModeID = uint8_t(data.Channels);
-    SampleRate = int32_t(data.SampleRate);
-    Duration = double(data.FileSize) * 8 / data.MaxBitRate;
-    BitRate = int32_t(data.ByteRate * 8 / 1000);
+    // The texts do not depend on the stream figures: a lossless or
+    // multichannel stream outside the check still has its title.
     Title = TrimBlanks(data.Tag[tTitle]);
     Artist = TrimBlanks(data.Tag[tArtist]);
     Album = TrimBlanks(data.Tag[tAlbum]);
@@ -193,6 +188,13 @@ bool TWMAfile::ReadFromFile(const std::string& FileName) {
     Genre = TrimBlanks(data.Tag[tGenre]);
     Comment = TrimBlanks(data.Tag[tComment]);
     Track = tagtext::ParseDecimal(platform::Utf16ToUtf8(TrimBlanks(data.Tag[tTrack]))).value_or(0);
+    if (!IsPlausible(data)) return true;
+    Valid = true;
+    FileSize = data.FileSize;
+    ChannelModeID = uint8_t(data.Channels);
+    SampleRate = int32_t(data.SampleRate);
+    Duration = double(data.FileSize) * 8 / data.MaxBitRate;
+    BitRate = int32_t(data.ByteRate * 8 / 1000);
     return true;
 }
 

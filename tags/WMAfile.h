@@ -29,6 +29,8 @@ class TWMAfile {
     void FResetData();
     // False when the file cannot be opened or its header objects end early;
     // true otherwise, with Valid telling whether it is a plausible WMA file.
+    // The text fields and Track are read either way; the stream figures only
+    // when Valid.
     bool ReadFromFile(const std::string& FileName);
     std::string FGetChannelMode() const;
 };

@@ -196,9 +196,9 @@ TEST_F(ID3v1Test, DamagedAndShortBlocksAreNoBlocks) {
     EXPECT_TRUE(tag.ReadFromFile(name_));
 }
 
-TEST_F(ID3v1Test, SaveReplacesOldBlocksAndKeepsTheAudio) {
+TEST_F(ID3v1Test, SaveKeepsTrackAndLyrics3UntilRemoved) {
     MakeFile(Lyrics3Block({{"LYR", "old words"}, {"ETT", std::string(40, 'o')}}) +
-             Id3v1Record("Old", "", "", "", "", 3));
+             Id3v1Record("Old", "", "", "", CommentWithTrack("", 3), 3));
     TID3v1 tag;
     tag.FSetTitle("New title");
     tag.FSetArtist("Artist");
@@ -206,22 +206,28 @@ TEST_F(ID3v1Test, SaveReplacesOldBlocksAndKeepsTheAudio) {
     tag.FSetYear("2024");
     tag.FSetComment("Comment");
     tag.FSetGenre("Pop");
+    // The lyrics stay; the extended title the new title replaces goes.
     ASSERT_TRUE(tag.SaveToFile(name_));
     EXPECT_TRUE(tag.Exists);
-    EXPECT_FALSE(tag.HasLyrics3);
-    ExpectAudioThen(Id3v1Record("New title", "Artist", "Album", "2024", "Comment", 13));
+    EXPECT_TRUE(tag.HasLyrics3);
+    EXPECT_EQ(tag.Track, 3);
+    const std::string lyrics = Lyrics3Block({{"LYR", "old words"}});
+    ExpectAudioThen(lyrics + Id3v1Record("New title", "Artist", "Album", "2024", CommentWithTrack("Comment", 3), 13));
 
     tag.FSetTrack(7);
     ASSERT_TRUE(tag.SaveToFile(name_)) << "saving again replaces the block";
-    ExpectAudioThen(Id3v1Record("New title", "Artist", "Album", "2024", CommentWithTrack("Comment", 7), 13));
+    ExpectAudioThen(lyrics + Id3v1Record("New title", "Artist", "Album", "2024", CommentWithTrack("Comment", 7), 13));
 
     TID3v1 back;
     ASSERT_TRUE(back.ReadFromFile(name_));
     EXPECT_EQ(back.FGetTitle(), "New title");
     EXPECT_EQ(back.Track, 7);
     EXPECT_EQ(back.FGetGenre(), "Pop");
+    EXPECT_EQ(back.Lyrics, "old words");
 
-    // A track of 0 leaves comment bytes 28 and 29 to the comment text.
+    // Only removal takes them away; then a track of 0 leaves comment bytes
+    // 28 and 29 to the comment text.
+    ASSERT_TRUE(TID3v1().RemoveFromFile(name_, false));
     TID3v1 untracked;
     untracked.FSetComment(std::string(30, 'c'));
     ASSERT_TRUE(untracked.SaveToFile(name_));
@@ -242,13 +248,11 @@ TEST_F(ID3v1Test, Lyrics3IsWrittenOnlyWithLyricsOrAuthor) {
     tag.Lyrics = "la la";
     tag.Author = "Me";
     ASSERT_TRUE(tag.SaveToFile(name_));
-    const std::string lyrics = "LYRICSBEGIN" + std::string("IND0000210") + Lyrics3Field("ETT", title40) +
-                               Lyrics3Field("AUT", "Me") + Lyrics3Field("LYR", "la la");
-    char size[7];
-    std::snprintf(size, sizeof size, "%06zu", lyrics.size());
-    ExpectAudioThen(lyrics + size + "LYRICS200" + Id3v1Record(std::string(30, 't'), "", "", "", "", 255));
+    const std::string lyrics = Lyrics3Block({{"IND", "10"}, {"ETT", title40}, {"AUT", "Me"}, {"LYR", "la la"}});
+    const std::string record = Id3v1Record(std::string(30, 't'), "", "", "", "", 255);
+    ExpectAudioThen(lyrics + record);
     EXPECT_TRUE(tag.HasLyrics3);
-    EXPECT_EQ(tag.FGetTagSize(), static_cast<int32_t>(lyrics.size()) + 15 + 128);
+    EXPECT_EQ(tag.FGetTagSize(), static_cast<int32_t>(lyrics.size()) + 128);
 
     TID3v1 back;
     ASSERT_TRUE(back.ReadFromFile(name_));
@@ -256,22 +260,36 @@ TEST_F(ID3v1Test, Lyrics3IsWrittenOnlyWithLyricsOrAuthor) {
     EXPECT_EQ(back.Lyrics, "la la");
     EXPECT_EQ(back.Author, "Me");
 
+    // A tag editor's fresh object keeps the block as it was while the title
+    // it shows is the same, and drops only the extended title once it is not.
+    TID3v1 editor;
+    editor.FSetTitle(title40);
+    ASSERT_TRUE(editor.SaveToFile(name_));
+    ExpectAudioThen(lyrics + record);
+    editor.FSetTitle("Edited");
+    editor.FSetArtist(std::string(35, 'a'));
+    ASSERT_TRUE(editor.SaveToFile(name_));
+    ExpectAudioThen(Lyrics3Block({{"IND", "10"}, {"EAR", std::string(35, 'a')}, {"AUT", "Me"}, {"LYR", "la la"}}) +
+                    Id3v1Record("Edited", std::string(30, 'a'), "", "", "", 255));
+
+    // Fields this class does not know, and bytes that are no field, stay.
+    MakeFile(Lyrics3Wrap(Lyrics3Field("IND", "00") + Lyrics3Field("XYZ", "?") + "odd") + record);
+    ASSERT_TRUE(editor.SaveToFile(name_));
+    ExpectAudioThen(Lyrics3Wrap(Lyrics3Field("IND", "00") + Lyrics3Field("EAR", std::string(35, 'a')) +
+                                Lyrics3Field("XYZ", "?") + "odd") +
+                    Id3v1Record("Edited", std::string(30, 'a'), "", "", "", 255));
+
     // An image alone, or lyrics without anything to carry, write no block.
+    MakeFile("");
     TID3v1 imageOnly;
     imageOnly.Image = "img";
     ASSERT_TRUE(imageOnly.SaveToFile(name_));
     ExpectAudioThen(Id3v1Record("", "", "", "", "", 255));
-    // The fresh object of a tag editor save cuts the old Lyrics3 block off.
-    ASSERT_TRUE(tag.SaveToFile(name_));
-    TID3v1 editor;
-    editor.FSetTitle("Edited");
-    ASSERT_TRUE(editor.SaveToFile(name_));
-    ExpectAudioThen(Id3v1Record("Edited", "", "", "", "", 255));
 
     TID3v1 tooLong;
     tooLong.Lyrics = std::string(100000, 'l');
     EXPECT_FALSE(tooLong.SaveToFile(name_)) << "a field beyond five digits is refused, not cut";
-    ExpectAudioThen(Id3v1Record("Edited", "", "", "", "", 255));
+    ExpectAudioThen(Id3v1Record("", "", "", "", "", 255));
 }
 
 TEST_F(ID3v1Test, RemovalCutsBothBlocks) {
@@ -350,14 +368,21 @@ TEST_F(ID3v1Test, FailedWritesLeaveTheFile) {
     EXPECT_EQ(status, 0);
     ExpectAudioThen(oldTail);
 
-    // A read-only file is made writable for its owner, as the writers do.
+    // A read-only file is written and stays read-only, also when the write fails.
     ::chmod(name_.c_str(), 0444);
+    auto mode = [&] {
+        struct stat st {};
+        ::stat(name_.c_str(), &st);
+        return st.st_mode & 07777;
+    };
+    SetFileFaultHook([](FileStep s, const std::string&) { return s == FileStep::Write ? EIO : 0; });
+    EXPECT_FALSE(tag.SaveToFile(name_));
+    SetFileFaultHook({});
+    EXPECT_EQ(mode(), 0444u);
     TID3v1 plain;
     plain.FSetTitle("Plain");
     ASSERT_TRUE(plain.SaveToFile(name_));
-    struct stat st {};
-    ::stat(name_.c_str(), &st);
-    EXPECT_TRUE(st.st_mode & S_IWUSR);
+    EXPECT_EQ(mode(), 0444u);
     ExpectAudioThen(Id3v1Record("Plain", "", "", "", "", 255));
 }
 

@@ -311,69 +311,141 @@ TEST_F(OggVorbisTest, RewritesSecondPageWithNewLacingAndChecksum) {
     EXPECT_EQ(Contents(behind), id3 + Contents(path));
 }
 
-TEST_F(OggVorbisTest, SaveWritesTheSevenFieldsOnly) {
-    std::string path = Write("a.ogg", OggFile({"PERFORMER=Singer", "DESCRIPTION=About", "CUSTOM=gone",
-                                               "TRACKNUMBER=4", "DATE=2001", "TITLE=t"}));
+TEST_F(OggVorbisTest, SaveKeepsWhatItDoesNotWrite) {
+    const std::vector<std::string> kept = {"PERFORMER=Singer", "DESCRIPTION=About", "CUSTOM=kept"};
+    auto items = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), kept.begin(), kept.end());
+        return more;
+    };
+    std::string path = Write("a.ogg", OggFile(items({"TRACKNUMBER=4/9", "DATE=2001", "TITLE=t", "ARTIST=One", "artist=Two"})));
+    auto packetIs = [&](const std::vector<std::string>& expected) {
+        std::string saved = Contents(path);
+        std::string packet = CommentPacket("Test vendor 1.0", expected);
+        EXPECT_EQ(saved.substr(PageAt(saved, 58).headerSize + 58, packet.size()), packet);
+        EXPECT_TRUE(ChecksumVerifies(saved, PageAt(saved, 58)));
+    };
     TOggVorbis tag;
     ASSERT_TRUE(tag.ReadFromFile(path));
-    EXPECT_EQ(tag.Artist, "Singer");
-    tag.Title = "  Титул \xF0\x9F\x8E\xB5 ";
-    tag.Track = 0;
-    ASSERT_TRUE(tag.SaveTag(path));
-    std::string saved = Contents(path);
-    std::string packet = CommentPacket("Test vendor 1.0", {"TITLE=Титул \xF0\x9F\x8E\xB5", "ARTIST=Singer",
-                                                           "DATE=2001", "COMMENT=About"});
-    EXPECT_EQ(saved.substr(PageAt(saved, 58).headerSize + 58, packet.size()), packet);
+    EXPECT_EQ(tag.Artist, "Two"); // the later entry
+    EXPECT_EQ(tag.Comment, "About");
+    EXPECT_EQ(tag.Track, 4);
 
+    // Only the changed field's entry is replaced, in its place.
+    tag.Title = "  Титул \xF0\x9F\x8E\xB5 ";
+    ASSERT_TRUE(tag.SaveTag(path));
+    packetIs(items({"TRACKNUMBER=4/9", "DATE=2001", "TITLE=Титул \xF0\x9F\x8E\xB5", "ARTIST=One", "artist=Two"}));
+
+    // A changed field replaces all entries of its name; new ones go last.
     tag.Track = 12;
+    tag.Artist = "Solo";
     tag.Genre = "Jazz";
+    tag.Date.clear();
+    ASSERT_TRUE(tag.SaveTag(path));
+    packetIs(items({"TRACKNUMBER=12", "TITLE=Титул \xF0\x9F\x8E\xB5", "ARTIST=Solo", "GENRE=Jazz"}));
+
     tag.Album = "Bytes \xFF\xFE"; // not UTF-8: written as "?"
     ASSERT_TRUE(tag.SaveTag(path));
     TOggVorbis back;
     ASSERT_TRUE(back.ReadFromFile(path));
-    EXPECT_EQ(back.Title, "Титул \xF0\x9F\x8E\xB5");
-    EXPECT_EQ(back.Track, 12);
-    EXPECT_EQ(back.Genre, "Jazz");
     EXPECT_EQ(back.Album.substr(0, 6), "Bytes ");
     EXPECT_EQ(back.Album.find('\xFF'), std::string::npos);
+    EXPECT_EQ(back.Track, 12);
 
+    // Clearing removes every comment.
     ASSERT_TRUE(back.ClearTag(path));
-    saved = Contents(path);
-    packet = CommentPacket("Test vendor 1.0", {});
-    EXPECT_EQ(saved.substr(PageAt(saved, 58).headerSize + 58, packet.size()), packet);
-    EXPECT_TRUE(ChecksumVerifies(saved, PageAt(saved, 58)));
+    packetIs({});
     ASSERT_TRUE(back.ReadFromFile(path));
     EXPECT_TRUE(back.Title.empty());
+    EXPECT_TRUE(back.Comment.empty());
     EXPECT_EQ(back.Vendor, "Test vendor 1.0");
+}
+
+// Every page of a file without an ID3v2 block, with its checksum checked.
+std::vector<PageView> AllPages(const std::string& file) {
+    std::vector<PageView> pages;
+    for (size_t at = 0; at < file.size(); at = pages.back().offset + pages.back().size) {
+        pages.push_back(PageAt(file, at));
+        EXPECT_EQ(file.compare(at, 4, "OggS"), 0);
+        EXPECT_TRUE(ChecksumVerifies(file, pages.back())) << at;
+    }
+    return pages;
+}
+
+uint32_t SequenceOf(const std::string& file, const PageView& page) {
+    return uint8_t(file[page.offset + 18]) | uint8_t(file[page.offset + 19]) << 8;
+}
+
+TEST_F(OggVorbisTest, HeaderPagesAreLaidOutAnewAndLaterPagesRenumbered) {
+    TOggVorbis tag;
+    tag.Title = "New";
+
+    // A comment packet running on into the third page: the two header pages
+    // are laid out again and the audio pages stay byte for byte.
+    std::string comment = CommentPacket("v", {"TITLE=t", "CUSTOM=x"});
+    comment += std::string(510 - comment.size(), '\0');
+    std::string head = Page(2, 0, 0, {Identification(2, 44100, 128000)}) + Page(0, 0, 1, {comment}, true) +
+                       Page(1, 0, 2, {std::string(1, '\x01'), SetupPacket()});
+    std::string audio = Page(0, 4096, 3, {Filler('\x00', 700)}) + Page(4, 8192, 4, {Filler('\x00', 900)});
+    std::string path = Write("continued.ogg", head + audio);
+    ASSERT_TRUE(tag.SaveTag(path));
+    std::string saved = Contents(path);
+    std::vector<PageView> pages = AllPages(saved);
+    ASSERT_EQ(pages.size(), 5u);
+    EXPECT_EQ(saved.substr(pages[3].offset), audio);
+    TOggVorbis back;
+    ASSERT_TRUE(back.ReadFromFile(path));
+    EXPECT_EQ(back.Title, "New");
+
+    // A packet that needs more than one page of 255 lacing values: the audio
+    // pages move one sequence number on, with their data unchanged.
+    path = Write("big.ogg", OggFile({"TITLE=t"}));
+    std::string original = Contents(path);
+    tag.Title = std::string(255 * 255, 'x');
+    ASSERT_TRUE(tag.SaveTag(path));
+    saved = Contents(path);
+    pages = AllPages(saved);
+    std::vector<PageView> before = AllPages(original);
+    ASSERT_EQ(pages.size(), before.size() + 1);
+    for (size_t i = 2; i < before.size(); ++i) {
+        EXPECT_EQ(SequenceOf(saved, pages[i + 1]), SequenceOf(original, before[i]) + 1);
+        EXPECT_EQ(saved.substr(pages[i + 1].offset + pages[i + 1].headerSize, pages[i + 1].size - pages[i + 1].headerSize),
+                  original.substr(before[i].offset + before[i].headerSize, before[i].size - before[i].headerSize));
+    }
+    ASSERT_TRUE(back.ReadFromFile(path));
+    EXPECT_EQ(back.Title, std::string(244, 'x'));
+    EXPECT_EQ(back.Samples, 88200);
+    // Packets that fit the pages there are keep their number, so the audio
+    // pages stay as they are.
+    ASSERT_TRUE(back.ClearTag(path));
+    std::string cleared = Contents(path);
+    std::vector<PageView> after = AllPages(cleared);
+    ASSERT_EQ(after.size(), pages.size());
+    EXPECT_EQ(cleared.substr(after[3].offset), saved.substr(pages[3].offset));
 }
 
 TEST_F(OggVorbisTest, RefusesRewritesThatWouldDamageTheFile) {
     TOggVorbis tag;
     tag.Title = "New";
-
-    // The comment packet runs on into the third page.
+    std::string id = Page(2, 0, 0, {Identification(2, 44100, 128000)});
     std::string comment = CommentPacket("v", {"TITLE=t"});
-    comment += std::string(510 - comment.size(), '\0');
-    std::string continued = Page(2, 0, 0, {Identification(2, 44100, 128000)}) + Page(0, 0, 1, {comment}, true) +
-                            Page(1, 0, 2, {std::string(1, '\x01'), SetupPacket()}) + AudioPages(9);
-    ExpectRefused(Write("continued.ogg", continued), tag);
 
     // No comment header in the second page.
-    std::string noComments = Page(2, 0, 0, {Identification(2, 44100, 128000)}) + Page(0, 0, 1, {SetupPacket()}) + AudioPages(5);
-    ExpectRefused(Write("nocomments.ogg", noComments), tag);
-
-    // A packet that would need more than 255 lacing values.
-    std::string path = Write("big.ogg", OggFile({"TITLE=t"}));
-    tag.Title = std::string(255 * 255, 'x');
-    ExpectRefused(path, tag);
-    tag.Title = std::string(255 * 250, 'x'); // just fits
-    EXPECT_TRUE(tag.SaveTag(path));
-    EXPECT_TRUE(ChecksumVerifies(Contents(path), PageAt(Contents(path), 58)));
-
+    ExpectRefused(Write("nocomments.ogg", id + Page(0, 0, 1, {SetupPacket()}) + AudioPages(5)), tag);
+    // The setup header shares its page with audio.
+    ExpectRefused(Write("shared.ogg", id + Page(0, 0, 1, {comment, SetupPacket(), Filler('\x00', 99)}) + AudioPages(5)),
+                  tag);
+    // A page of another stream among the header pages.
+    std::string other = Page(2, 0, 0, {"other"});
+    other.replace(14, 4, Le32(99));
+    ExpectRefused(Write("other.ogg", id + other + Page(0, 0, 1, {comment, SetupPacket()}) + AudioPages(5)), tag);
     // The second page is cut short by the end of the file.
     std::string whole = OggFile({"TITLE=t"});
-    tag.Title = "New";
     ExpectRefused(Write("cut.ogg", whole.substr(0, 58 + 27 + 5 + 40)), tag);
+    // Pages to renumber, but the audio is damaged before the stream's end.
+    std::string damaged = OggFile({"TITLE=t"});
+    damaged.insert(damaged.rfind("OggS"), "garbage");
+    tag.Title = std::string(255 * 255, 'x');
+    ExpectRefused(Write("damaged.ogg", damaged), tag);
 }
 
 TEST_F(OggVorbisTest, DamagedCommentHeadersStayBounded) {
@@ -416,6 +488,12 @@ TEST_F(OggVorbisTest, DamagedCommentHeadersStayBounded) {
 TEST_F(OggVorbisTest, FailedRebuildLeavesTheOriginal) {
     std::string original = OggFile({"TITLE=t"});
     std::string path = Write("a.ogg", original);
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    auto mode = [&] {
+        struct stat st {};
+        ::stat(path.c_str(), &st);
+        return st.st_mode & 07777;
+    };
     TOggVorbis tag;
     tag.Title = "Changed";
     for (FileStep step : {FileStep::Create, FileStep::Write, FileStep::Sync, FileStep::Rename}) {
@@ -423,12 +501,13 @@ TEST_F(OggVorbisTest, FailedRebuildLeavesTheOriginal) {
         EXPECT_FALSE(tag.SaveTag(path)) << int(step);
         SetFileFaultHook({});
         EXPECT_EQ(Contents(path), original) << int(step);
+        EXPECT_EQ(mode(), 0444u) << int(step);
         EXPECT_TRUE(NoTemporary(path)) << int(step);
     }
 
-    // A read-only file is made writable and saved.
-    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    // A read-only file is saved and stays read-only.
     EXPECT_TRUE(tag.SaveTag(path));
+    EXPECT_EQ(mode(), 0444u);
     ASSERT_TRUE(tag.ReadFromFile(path));
     EXPECT_EQ(tag.Title, "Changed");
 }

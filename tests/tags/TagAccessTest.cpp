@@ -20,13 +20,6 @@ using tagbytes::Id3v2Block;
 using tagtest::ReadBytes;
 using tagtest::WriteBytes;
 
-const char* const kMutagenVorbis = R"(import sys
-from mutagen.oggvorbis import OggVorbis
-f = OggVorbis(sys.argv[1])
-for k, v in sorted(f.tags.items()):
-    print(k.upper() + "=" + "|".join(v))
-)";
-
 const char* const kMutagenId3 = R"(import sys
 from mutagen.id3 import ID3
 t = ID3(sys.argv[1])
@@ -193,47 +186,6 @@ TEST_F(TagAccessTest, FailingTagClassesAreReported) {
     EXPECT_TRUE(reports_.empty());
 }
 
-TEST_F(TagAccessTest, SaveID3v1AsTheEditorDoes) {
-    std::string audio = tagtest::AudioBytes(4000);
-    std::string old = tagbytes::Lyrics3Block({{"IND", "00"}, {"LYR", "la la"}}) +
-                      Id3v1Record("Old", "Old", "Old", "1900", tagbytes::CommentWithTrack("c", 9), 1);
-    std::string path = Make("a.mp3", audio + old);
-    TTagNames names;
-    names.Title = "New title";
-    names.Artist = "Ärtist";
-    names.Year = "19999";
-    names.Genre = "alternrock";
-    names.Composer = "not an ID3v1 field";
-    ASSERT_TRUE(SaveID3v1(path, names));
-    std::string saved = ReadBytes(path);
-    ASSERT_EQ(saved.size(), audio.size() + 128); // the Lyrics3 block is gone
-    EXPECT_EQ(tagtest::Hash(saved.substr(0, audio.size())), tagtest::Hash(audio));
-    EXPECT_EQ(uint8_t(saved.back()), 40);
-    EXPECT_EQ(saved[saved.size() - 2], '\0'); // the old track number is not carried over
-
-    TTagNames back = ReadID3v1(path);
-    EXPECT_EQ(back.Title, "New title");
-    EXPECT_EQ(back.Artist, "Ärtist");
-    EXPECT_EQ(back.Year, "1999");
-    EXPECT_EQ(back.Genre, "AlternRock");
-    EXPECT_TRUE(back.Composer.empty());
-
-    // The editor's spelling is not the table's: no genre.
-    names.Genre = "Alt. Rock";
-    ASSERT_TRUE(SaveID3v1(path, names));
-    EXPECT_EQ(uint8_t(ReadBytes(path).back()), 255);
-    EXPECT_EQ(ReadID3v1(path).Genre, "");
-
-    std::string out = Python(kMutagenId3, path);
-    EXPECT_NE(out.find("TIT2=New title\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("TPE1=Ärtist\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("TDRC=1999\n"), std::string::npos) << out;
-
-    ASSERT_TRUE(RemoveID3v1(path));
-    EXPECT_EQ(ReadBytes(path), audio);
-    EXPECT_TRUE(reports_.empty());
-}
-
 TEST_F(TagAccessTest, SaveID3v2AsTheEditorDoes) {
     std::string audio = tagtest::AudioBytes(6000, 7);
     std::string path = Make("a.mp3", audio);
@@ -280,44 +232,6 @@ TEST_F(TagAccessTest, SaveID3v2AsTheEditorDoes) {
     ASSERT_TRUE(RemoveID3v2(path));
     EXPECT_EQ(ReadBytes(path), audio);
     EXPECT_FALSE(tagtest::Exists(path + "~"));
-}
-
-TEST_F(TagAccessTest, SaveOggVorbisReadsBackEverywhere) {
-    std::string path = Copy("a.ogg", "a.ogg");
-    std::string original = ReadBytes(path);
-    TTagNames names;
-    names.Title = "Заголовок \xF0\x9F\x8E\xB5";
-    names.Artist = "Artist";
-    names.Album = "Album";
-    names.Genre = "Genre";
-    names.Comment = "Comment";
-    names.Year = "2010"; // not a Vorbis field of this layer
-    ASSERT_TRUE(SaveOggVorbis(path, names));
-    EXPECT_FALSE(tagtest::Exists(path + "~"));
-
-    TTagNames back = ReadOggVorbis(path);
-    names.Year.clear();
-    EXPECT_EQ(back, names);
-    // Date, track number and other entries of the file are dropped.
-    EXPECT_EQ(Python(kMutagenVorbis, path), "ALBUM=Album\nARTIST=Artist\nCOMMENT=Comment\nGENRE=Genre\n"
-                                            "TITLE=Заголовок \xF0\x9F\x8E\xB5\n");
-    int status = 0;
-    std::string info = tagtest::RunCommand("ogginfo '" + path + "' 2>&1", status);
-    EXPECT_EQ(status, 0) << info;
-    EXPECT_EQ(info.find("WARNING"), std::string::npos) << info;
-    EXPECT_EQ(info.find("ERROR"), std::string::npos) << info;
-
-    // Every page after the second is the encoder's, byte for byte.
-    auto afterHeaders = [](const std::string& file) {
-        size_t third = file.find("OggS", 58 + 27);
-        return tagtest::Hash(file.substr(third));
-    };
-    EXPECT_EQ(afterHeaders(ReadBytes(path)), afterHeaders(original));
-
-    ASSERT_TRUE(RemoveOggVorbis(path));
-    EXPECT_EQ(Python(kMutagenVorbis, path), "");
-    EXPECT_EQ(ReadOggVorbis(path), TTagNames());
-    EXPECT_TRUE(reports_.empty());
 }
 
 TEST_F(TagAccessTest, TitleFromFileName) {

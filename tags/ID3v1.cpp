@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
 #include <utility>
 #include <vector>
 
@@ -121,26 +120,6 @@ std::vector<RawField> SplitFields(const std::string& bytes, std::string& rest) {
     rest = bytes.substr(at);
     return fields;
 }
-
-// Keeps the file's mode through a write that needs the file writable.
-class ModeKeeper {
-  public:
-    explicit ModeKeeper(const std::string& name) : name_(name) {
-        struct stat st {};
-        if (::stat(name.c_str(), &st) == 0) mode_ = st.st_mode & 07777;
-    }
-    ~ModeKeeper() {
-        struct stat st {};
-        if (mode_ >= 0 && ::stat(name_.c_str(), &st) == 0 && mode_t(mode_) != (st.st_mode & 07777))
-            ::chmod(name_.c_str(), mode_t(mode_));
-    }
-    ModeKeeper(const ModeKeeper&) = delete;
-    ModeKeeper& operator=(const ModeKeeper&) = delete;
-
-  private:
-    std::string name_;
-    int mode_ = -1;
-};
 
 } // namespace
 
@@ -350,7 +329,6 @@ std::string TID3v1::BuildRecord(uint8_t TrackNumber) const {
 }
 
 bool TID3v1::ReplaceTail(const std::string& FileName, int64_t CutBytes, const std::string& Tail) {
-    ModeKeeper mode(FileName);
     if (!WideFileSetAttr(FileName, 0)) return false;
     try {
         TagFileStream file(FileName, FileMode::ReadWrite | FileMode::ShareDenyWrite);

@@ -327,7 +327,7 @@ bool TOggVorbis::Rewrite(const std::string& FileName, bool KeepOthers) {
     const int64_t regionStart = oldPages.front().Offset;
     const int64_t regionEnd = oldPages.back().Offset + oldPages.back().Size();
     const uint32_t delta = uint32_t(newPages.size() - oldPages.size());
-    if (!WideFileExists(FileName)) return false;
+    if (!WideFileExists(FileName) || !WideFileSetAttr(FileName, 0)) return false;
     return RebuildFile(FileName, [&](TagFileStream& source, TagFileStream& temp) {
         if (source.Size() != info.FileSize) throw EFileError(source.FileName(), "changed while saving");
         source.Seek(0, soFromBeginning);

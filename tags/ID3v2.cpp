@@ -248,7 +248,8 @@ std::string NewValue(const TID3v2& tag, const OldBlock& old, int field) {
         if (tag.Track == 0) return {};
         // A total after the number stays.
         const size_t slash = shown.TrackString.find('/');
-        return EncodeText(std::to_string(tag.Track) + (slash == std::string::npos ? "" : shown.TrackString.substr(slash)));
+        const std::string total = slash == std::string::npos ? "" : shown.TrackString.substr(slash);
+        return EncodeText(std::to_string(tag.Track) + total);
     }
     case fComment: {
         if (tag.Comment.empty()) return {};

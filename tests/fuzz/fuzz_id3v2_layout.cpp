@@ -3,7 +3,8 @@
 // unsynchronisation, a footer): both must read alike, and saves of both must
 // write the same frames. The first input byte picks version and structures,
 // the rest is the frames.
-// fuzz-sources: tags/ID3v2.cpp tags/ID3v2Frames.cpp tags/ID3v2Text.cpp tags/ID3v2Unsync.cpp tags/ID3v2Upgrade.cpp
+// fuzz-sources: tags/ID3v2.cpp tags/ID3v2Fields.cpp tags/ID3v2Frames.cpp tags/ID3v2Header.cpp tags/ID3v2Save.cpp
+// fuzz-sources: tags/ID3v2Text.cpp tags/ID3v2Unsync.cpp tags/ID3v2Upgrade.cpp
 // fuzz-sources: tags/TagFile.cpp tags/TagText.cpp platform/CodePage.cpp platform/TextFile.cpp
 #include <cstdint>
 #include <cstdlib>

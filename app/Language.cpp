@@ -75,10 +75,12 @@ std::vector<std::function<void(const QString&)>> TForm1::languageTargets() {
     for (int i = 0; i < 3; ++i) at(87 + i) = message(i);
     for (int i = 0; i < 12; ++i) at(91 + i) = message(3 + i);
     at(103) = [this](const QString& Text) {
-        OpenDialog->setNameFilter(Text + QStringLiteral(" (") + QLatin1String(kOpenPatterns) + QLatin1Char(')'));
+        openFilter_ = Text + QStringLiteral(" (") + QLatin1String(kOpenPatterns) + QLatin1Char(')');
+        if (OpenDialog) OpenDialog->setNameFilter(openFilter_);
     };
     at(104) = [this](const QString& Text) {
-        SaveDialog->setNameFilters({Text + QStringLiteral(" (*.m3u)"), Text + QStringLiteral(" (*.pls)")});
+        saveFilters_ = QStringList{Text + QStringLiteral(" (*.m3u)"), Text + QStringLiteral(" (*.pls)")};
+        if (SaveDialog) SaveDialog->setNameFilters(saveFilters_);
     };
     for (int i = 0; i < 9; ++i) at(105 + i) = message(16 + i);
     return targets;

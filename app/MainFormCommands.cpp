@@ -60,9 +60,10 @@ void TForm1::AddfolderClick() {
 }
 
 void TForm1::Saveplaylist1Click() {
-    if (SaveDialog->exec() != QDialog::Accepted || SaveDialog->selectedFiles().isEmpty()) return;
-    const std::string name = SaveDialog->selectedFiles().constFirst().toStdString();
-    if (SaveDialog->nameFilters().indexOf(SaveDialog->selectedNameFilter()) == 1)
+    QFileDialog* dialog = saveDialog();
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return;
+    const std::string name = dialog->selectedFiles().constFirst().toStdString();
+    if (dialog->nameFilters().indexOf(dialog->selectedNameFilter()) == 1)
         Tonik->SavePLS(name);
     else
         Tonik->SaveM3U(name);

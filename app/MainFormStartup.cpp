@@ -63,24 +63,44 @@ bool TForm1::FormCreate(const std::vector<std::string>& Arguments) {
         return false;
     }
 
-    Tonik->RemoveMissing();
-    if (!Arguments.empty() && !Arguments.front().empty()) {
-        std::string argument = Arguments.front();
-        if (!IsNetworkEntry(argument)) argument = QFileInfo(QString::fromStdString(argument)).absoluteFilePath().toStdString();
-        const std::string extension = Extension(argument);
-        Tonik->ClearPlaylist();
-        if (extension == ".m3u")
-            Tonik->LoadM3U(argument);
-        else if (extension == ".pls")
-            Tonik->LoadPLS(argument);
-        else
-            Tonik->AddEntry(argument);
-        Tonik->PlayCurrent();
-        Tonik->ApplyEffectChain();
-    }
+    if (Arguments.empty() || Arguments.front().empty())
+        dropMissingEntries();
+    else
+        openArgument(Arguments.front());
     StartupComplete = true;
     ChTimer->start();
     return true;
+}
+
+// The command line's file or playlist replaces the playlist and plays, with
+// the whole effect chain as every later channel gets it.
+void TForm1::openArgument(std::string Argument) {
+    if (!IsNetworkEntry(Argument)) Argument = QFileInfo(QString::fromStdString(Argument)).absoluteFilePath().toStdString();
+    const std::string extension = Extension(Argument);
+    Tonik->ClearPlaylist();
+    if (extension == ".m3u")
+        Tonik->LoadM3U(Argument);
+    else if (extension == ".pls")
+        Tonik->LoadPLS(Argument);
+    else
+        Tonik->AddEntry(Argument);
+    Tonik->PlayCurrent();
+    Tonik->ApplyEffectChain();
+}
+
+// Entries whose files are gone leave the playlist as soon as a second thread
+// has looked for them all, so that a long playlist does not hold up the
+// window. A playlist changed in the meantime is left as it is.
+void TForm1::dropMissingEntries() {
+    missingCheck_ = std::jthread([this, paths = Tonik->Paths] {
+        std::vector<bool> missing = TTonikMain::FindMissing(paths);
+        QMetaObject::invokeMethod(
+            this,
+            [this, paths = std::move(paths), missing = std::move(missing)] {
+                if (Tonik->Paths == paths) Tonik->RemoveEntries(missing);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void TForm1::closeEvent(QCloseEvent* Event) {

@@ -158,9 +158,10 @@ void TForm1::processEvents() {
 }
 
 bool TForm1::openFilesDialog(std::vector<std::string>& FileNames) {
-    if (OpenDialog->exec() != QDialog::Accepted) return false;
+    QFileDialog* dialog = openDialog();
+    if (dialog->exec() != QDialog::Accepted) return false;
     FileNames.clear();
-    for (const QString& name : OpenDialog->selectedFiles()) FileNames.push_back(name.toStdString());
+    for (const QString& name : dialog->selectedFiles()) FileNames.push_back(name.toStdString());
     return true;
 }
 

@@ -37,7 +37,12 @@ PlayListBox::PlayListBox(QWidget* Parent) : QFrame(Parent), scrollBar_(new QScro
 
 void PlayListBox::appendItem(const QString& Text) {
     items_.append(Text);
-    updateScrollBar();
+    // A playlist file adds thousands of rows in a row: the scroll bar
+    // follows once they are in.
+    if (!scrollBarPending_) {
+        scrollBarPending_ = true;
+        QMetaObject::invokeMethod(this, [this] { updateScrollBar(); }, Qt::QueuedConnection);
+    }
     if (count() - top_ <= kVisible) update();
 }
 
@@ -103,6 +108,7 @@ void PlayListBox::changed() {
 }
 
 void PlayListBox::updateScrollBar() {
+    scrollBarPending_ = false;
     const bool needed = count() > kVisible;
     QSignalBlocker block(scrollBar_);
     scrollBar_->setRange(0, maxTop());

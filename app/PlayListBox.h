@@ -55,5 +55,6 @@ class PlayListBox : public QFrame {
     int top_ = 0;
     QImage picture_;
     bool painting_ = false;
+    bool scrollBarPending_ = false;
     QScrollBar* scrollBar_;
 };

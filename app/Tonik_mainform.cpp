@@ -78,7 +78,6 @@ TForm1::TForm1() : client_(new QWidget(this)) {
     buildControls();
     buildEqualizerGroup();
     buildMenu();
-    buildDialogs();
     connectHandlers();
 }
 
@@ -152,17 +151,26 @@ void TForm1::buildEqualizerGroup() {
     EQLabel->setText(QStringLiteral("125 Hz 250 Hz 500 Hz  1 kHz   2 kHz  4 kHz  8 kHz  16 kHz"));
 }
 
-void TForm1::buildDialogs() {
-    OpenDialog = new QFileDialog(this);
-    OpenDialog->setFileMode(QFileDialog::ExistingFiles);
-    OpenDialog->setOption(QFileDialog::ReadOnly, false);
-    OpenDialog->setOption(QFileDialog::DontUseNativeDialog);
-    OpenDialog->setSizeGripEnabled(true);
+QFileDialog* TForm1::openDialog() {
+    if (!OpenDialog) {
+        OpenDialog = new QFileDialog(this);
+        OpenDialog->setFileMode(QFileDialog::ExistingFiles);
+        OpenDialog->setOption(QFileDialog::DontUseNativeDialog);
+        OpenDialog->setSizeGripEnabled(true);
+        OpenDialog->setNameFilter(openFilter_);
+    }
+    return OpenDialog;
+}
 
-    SaveDialog = new QFileDialog(this);
-    SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
-    SaveDialog->setFileMode(QFileDialog::AnyFile);
-    SaveDialog->setOption(QFileDialog::DontUseNativeDialog);
+QFileDialog* TForm1::saveDialog() {
+    if (!SaveDialog) {
+        SaveDialog = new QFileDialog(this);
+        SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
+        SaveDialog->setFileMode(QFileDialog::AnyFile);
+        SaveDialog->setOption(QFileDialog::DontUseNativeDialog);
+        SaveDialog->setNameFilters(saveFilters_);
+    }
+    return SaveDialog;
 }
 
 void TForm1::connectHandlers() {

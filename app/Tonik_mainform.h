@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <QMainWindow>
@@ -80,8 +81,9 @@ class TForm1 : public QMainWindow, public MainView {
     QCheckBox* EQEnable;
     std::array<TrackBar*, 8> Bands;
     EqBandLabel* EQLabel;
-    QFileDialog* OpenDialog;
-    QFileDialog* SaveDialog;
+    // Made when first used: they cost more to build than the whole window.
+    QFileDialog* OpenDialog = nullptr;
+    QFileDialog* SaveDialog = nullptr;
     QTimer* ChTimer;
 
     QMenu* File1;
@@ -189,7 +191,6 @@ class TForm1 : public QMainWindow, public MainView {
     void buildControls();
     void buildEqualizerGroup();
     void buildMenu();
-    void buildDialogs();
     void connectHandlers();
     std::vector<std::function<void(const QString&)>> languageTargets();
     void setHint(QWidget* Control, const QString& Hint);
@@ -197,13 +198,18 @@ class TForm1 : public QMainWindow, public MainView {
     void showVolumeLabel();
     void toggleView(bool PlayListShown, bool EqualizerShown);
     void writeConfig();
+    void dropMissingEntries();
+    void openArgument(std::string Argument);
+    QFileDialog* openDialog();
+    QFileDialog* saveDialog();
 
     QWidget* client_;
     ChangedFileWriter configWriter_;
     bool terminating_ = false;
+    std::jthread missingCheck_;
     TProgressBox* progressBox_ = nullptr;
     TAboutBox* aboutBox_ = nullptr;
     TFiltersBox* filtersBox_ = nullptr;
     QString openFilter_;
-    QString saveDescription_;
+    QStringList saveFilters_;
 };

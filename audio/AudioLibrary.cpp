@@ -60,7 +60,13 @@ void closeOutput() {
 }
 
 void stopOutput() { Library::Instance().device.setPaused(true); }
-void startOutput() { Library::Instance().device.setPaused(false); }
+
+void startOutput() {
+    OutputDevice& device = Library::Instance().device;
+    if (device.resume()) device.setPaused(false);
+}
+
+void suspendOutput() { Library::Instance().device.suspend(); }
 
 uint32_t probeFloatOutput() {
     // SDL converts 32-bit float to whatever the hardware takes.
@@ -107,7 +113,7 @@ int activity(Handle h) {
 }
 
 bool play(Handle h, bool restart) {
-    if (!Library::Instance().device.isOpen()) return false;
+    if (!Library::Instance().device.resume()) return false;
     return WithChannel(h, false, [&](Channel& c) { return c.play(restart); });
 }
 

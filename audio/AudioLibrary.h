@@ -75,6 +75,9 @@ void closeOutput();
 // Stops all output / starts it again (channels keep their state).
 void stopOutput();
 void startOutput();
+// Gives the sound device back while nothing plays; startOutput and play open
+// it again.
+void suspendOutput();
 
 // Nonzero when floating-point output is available.
 uint32_t probeFloatOutput();

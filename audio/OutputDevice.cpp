@@ -8,14 +8,21 @@ namespace audio {
 
 bool OutputDevice::open(int device) {
     if (device_ != 0) return true;
+    if (suspended_) return resume();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    index_ = device;
+    if (!openDevice()) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return false;
+    }
+    return true;
+}
+
+bool OutputDevice::openDevice() {
     const char* name = nullptr;
-    if (device >= 0) {
-        name = SDL_GetAudioDeviceName(device, 0);
-        if (!name) {
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
-            return false;
-        }
+    if (index_ >= 0) {
+        name = SDL_GetAudioDeviceName(index_, 0);
+        if (!name) return false;
     }
     SDL_AudioSpec wanted{};
     wanted.freq = static_cast<int>(kOutputRate);
@@ -27,19 +34,31 @@ bool OutputDevice::open(int device) {
     SDL_AudioSpec obtained{};
     // No changes allowed: SDL converts to whatever the hardware takes.
     device_ = SDL_OpenAudioDevice(name, 0, &wanted, &obtained, 0);
-    if (device_ == 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return false;
-    }
+    if (device_ == 0) return false;
     SDL_PauseAudioDevice(device_, 0);
     return true;
 }
 
 void OutputDevice::close() {
+    if (device_ == 0 && !suspended_) return;
+    if (device_ != 0) SDL_CloseAudioDevice(device_);
+    device_ = 0;
+    suspended_ = false;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+void OutputDevice::suspend() {
     if (device_ == 0) return;
     SDL_CloseAudioDevice(device_);
     device_ = 0;
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    suspended_ = true;
+}
+
+bool OutputDevice::resume() {
+    if (!suspended_) return device_ != 0;
+    if (!openDevice()) return false;
+    suspended_ = false;
+    return true;
 }
 
 void OutputDevice::setPaused(bool paused) {

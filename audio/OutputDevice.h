@@ -22,14 +22,24 @@ class OutputDevice {
     bool open(int device);
     // Waits for the audio thread to leave the mixing function.
     void close();
-    bool isOpen() const { return device_ != 0; }
+    // Open, or suspended and ready to open again.
+    bool isOpen() const { return device_ != 0 || suspended_; }
     void setPaused(bool paused);
+    // Gives the device back to the system while nothing plays: even paused,
+    // SDL's thread wakes dozens of times a second. resume() opens it again
+    // (started) and is false when that fails.
+    void suspend();
+    bool resume();
 
   private:
     static void Callback(void* self, uint8_t* stream, int length);
 
+    bool openDevice();
+
     MixFunction mix_;
     uint32_t device_ = 0;
+    int index_ = -1;
+    bool suspended_ = false;
 };
 
 } // namespace audio

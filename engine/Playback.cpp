@@ -97,6 +97,7 @@ void TTonikMain::Tick() {
     const int count = static_cast<int>(Paths.size());
     std::string currentPath;
     if (audio::activity(Channel) != audio::kStopped) {
+        stoppedShown_.reset();
         if (view_.selectedRow() == -1) {
             view_.setSelectedRow(0);
             CurrentIndex = 0;
@@ -111,14 +112,18 @@ void TTonikMain::Tick() {
         if (Length > 0 && position > Length - 0.6f) Advance(count, currentPath);
         return;
     }
+    view_.setBarPosition(0);
+    // Ten times a second while nothing plays: only a change is shown.
     const std::string& stopped = Messages[8];
+    if (CurrentIndex == -1 && stoppedShown_ && *stoppedShown_ == stopped) return;
     view_.setTipText(Utf8Upper(stopped));
     view_.setTimeLabel(" 00:00");
-    view_.setBarPosition(0);
     CurrentIndex = -1;
     PaintPlayList();
     view_.setApplicationTitle(Utf8Mid(stopped, 0, 1) + Utf8Lower(Utf8Mid(stopped, 1, std::string::npos)) +
                               kTitleSuffix);
+    stoppedShown_ = stopped;
+    audio::suspendOutput();
 }
 
 void TTonikMain::Advance(int Count, const std::string& CurrentPath) {

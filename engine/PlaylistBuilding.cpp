@@ -1,4 +1,5 @@
 // Adding, removing and clearing playlist entries, and the folder scan.
+#include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -92,14 +93,24 @@ void TTonikMain::ClearPlaylist() {
 }
 
 void TTonikMain::RemoveMissing() {
+    RemoveEntries(FindMissing(Paths));
+}
+
+std::vector<bool> TTonikMain::FindMissing(const std::vector<std::string>& Paths) {
+    std::vector<bool> missing(Paths.size());
+    for (size_t i = 0; i < Paths.size(); ++i) missing[i] = IsNetworkEntry(Paths[i]) || !OpensAsFile(Paths[i]);
+    return missing;
+}
+
+void TTonikMain::RemoveEntries(const std::vector<bool>& Missing) {
+    if (std::find(Missing.begin(), Missing.end(), true) == Missing.end()) return;
     std::vector<std::string> keptPaths;
     std::vector<std::string> keptTexts;
     for (size_t i = 0; i < Paths.size(); ++i) {
-        if (IsNetworkEntry(Paths[i]) || !OpensAsFile(Paths[i])) continue;
-        keptPaths.push_back(Paths[i]);
+        if (i < Missing.size() && Missing[i]) continue;
+        keptPaths.push_back(std::move(Paths[i]));
         keptTexts.push_back(view_.rowText(static_cast<int>(i)));
     }
-    if (keptPaths.size() == Paths.size()) return;
     Paths.clear();
     view_.clearRows();
     for (size_t i = 0; i < keptPaths.size(); ++i) AppendEntry(keptPaths[i], keptTexts[i]);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -107,6 +108,11 @@ class TTonikMain {
     void RemoveSelected();
     void ClearPlaylist();
     void RemoveMissing();
+    // Marks the entries whose files cannot be opened for reading (addresses
+    // included); touches nothing of the engine, so it may run on any thread.
+    static std::vector<bool> FindMissing(const std::vector<std::string>& Paths);
+    // Drops the marked entries, keeping the display texts of the others.
+    void RemoveEntries(const std::vector<bool>& Missing);
     std::string BrowseFolder();
     // False when the scan was cancelled: the Add folder command is abandoned.
     bool ScanFolder(const std::string& Folder);
@@ -143,6 +149,8 @@ class TTonikMain {
 
     MainView& view_;
     PaintedRows lastPainted_;
+    // The stopped state's text as last shown by the timer step.
+    std::optional<std::string> stoppedShown_;
 
     bool ScanFolderTree(const std::string& Folder, VisitedFolders& Visited);
     void StartEntryByPrefix();

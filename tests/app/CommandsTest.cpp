@@ -1,6 +1,7 @@
 // The main window's commands: shortcuts, buttons, the volume steps and the
 // language menu.
 #include <cstdio>
+#include <functional>
 
 #include <QAccessible>
 #include <QApplication>
@@ -26,7 +27,7 @@ namespace {
 // Shortcuts reach the active window.
 void Press(QWidget* Window, QKeyCombination Keys) {
     Window->activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(Window));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == Window; }, 2000));
     QTest::keySequence(Window, QKeySequence(Keys));
     QTest::qWait(10);
 }
@@ -42,7 +43,7 @@ class CommandsTest : public PlayerTest {
         ASSERT_TRUE(Start({home + "/three.m3u"}));
     }
     // Whether the key sequence opens the dialog; it is cancelled again.
-    bool OpensDialog(QKeyCombination Keys, QWidget* Dialog) {
+    bool OpensDialog(QKeyCombination Keys, const std::function<QWidget*()>& Dialog) {
         QWidget* shown = nullptr;
         AnswerNextModal([&](QWidget* Modal) {
             shown = Modal;
@@ -50,7 +51,7 @@ class CommandsTest : public PlayerTest {
         });
         Press(&Form(), Keys);
         EXPECT_TRUE(QTest::qWaitFor([&] { return shown != nullptr; }, 1000));
-        return shown == Dialog;
+        return shown && shown == Dialog();
     }
 };
 
@@ -76,8 +77,8 @@ TEST_F(CommandsTest, EveryShortcutReachesItsCommand) {
     EXPECT_EQ(form.setVolume->value(), 95);
     Press(&form, Qt::CTRL | Qt::Key_F2);
     EXPECT_EQ(form.setVolume->value(), 100);
-    EXPECT_TRUE(OpensDialog(Qt::CTRL | Qt::Key_O, form.OpenDialog));
-    EXPECT_TRUE(OpensDialog(Qt::CTRL | Qt::Key_S, form.SaveDialog));
+    EXPECT_TRUE(OpensDialog(Qt::CTRL | Qt::Key_O, [&] { return form.OpenDialog; }));
+    EXPECT_TRUE(OpensDialog(Qt::CTRL | Qt::Key_S, [&] { return form.SaveDialog; }));
     EXPECT_EQ(Engine().Paths.size(), 3u) << "a cancelled Open changes nothing";
     // Commands whose capability comes later keep their keys but do nothing.
     for (auto keys : {Qt::CTRL | Qt::Key_D, Qt::CTRL | Qt::Key_U, Qt::CTRL | Qt::Key_R}) {
@@ -223,10 +224,20 @@ TEST_F(CommandsTest, LanguageSwitchChangesEveryTextAtOnce) {
         {113, Messages[24]}};
     for (const auto& [line, value] : shown) EXPECT_EQ(value, LanguageLine("English.lng", line)) << "line " << line;
     EXPECT_EQ(text(form.VolumeLabel->text()), LanguageLine("English.lng", 30) + "100%");
-    EXPECT_TRUE(form.OpenDialog->nameFilters().constFirst().startsWith(
-        QString::fromStdString(LanguageLine("English.lng", 103) + " (*.mp3 ")));
+    std::vector<std::string> opened;
+    AnswerNextModal([&](QWidget* Modal) {
+        EXPECT_TRUE(static_cast<QFileDialog*>(Modal)->nameFilters().constFirst().startsWith(
+            QString::fromStdString(LanguageLine("English.lng", 103) + " (*.mp3 ")));
+        Modal->close();
+    });
+    form.openFilesDialog(opened);
     const QString playlists = QString::fromStdString(LanguageLine("English.lng", 104));
-    EXPECT_EQ(form.SaveDialog->nameFilters(), QStringList({playlists + " (*.m3u)", playlists + " (*.pls)"}));
+    AnswerNextModal([&](QWidget* Modal) {
+        EXPECT_EQ(static_cast<QFileDialog*>(Modal)->nameFilters(),
+                  QStringList({playlists + " (*.m3u)", playlists + " (*.pls)"}));
+        Modal->close();
+    });
+    ClickMenu({form.File1->menuAction(), form.Saveplaylist1});
     EXPECT_EQ(text(form.Bands[0]->accessibleName()), "125 Hz");
     EXPECT_NE(Read("config.cfg").find("Language=Russian.lng"), std::string::npos) << "stored at the next save";
     form.setShuffle->click();

@@ -209,10 +209,12 @@ TEST_F(StartupTest, CommandLineMediaFileAndPlaylists) {
     }
 }
 
-TEST_F(StartupTest, ExitEndsWithoutSavingAndClosingSavesBoth) {
+TEST_F(StartupTest, MissingFilesLeaveExitSavesNothingClosingSavesBoth) {
     MakeWav("a.wav", 2);
-    Write("current.m3u", "#EXTM3U\r\n#EXTINF:2,A\r\n" + home + "/a.wav");
+    Write("current.m3u", "#EXTM3U\r\n#EXTINF:2,A\r\n" + home + "/a.wav\r\n#EXTINF:2,Gone\r\n" + home + "/gone.wav");
     ASSERT_TRUE(Start());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Engine().Paths.size() == 1; }, 5000)) << "a missing file leaves the list";
+    EXPECT_EQ(Form().PlayList->count(), 1);
     Form().setLoop->click();
     Form().setLoop->click();
     const std::string savedConfig = Read("config.cfg");

@@ -25,6 +25,8 @@ class Decoder {
 };
 
 // Each returns nullptr when the content is not its own (whatever the name).
+// The WMA and MIDI decoders live in plugins (DecoderPlugins.h), loaded for
+// the first file whose first bytes are those of their kind.
 std::unique_ptr<Decoder> OpenMpegDecoder(const std::string& path, bool exactLength);
 std::unique_ptr<Decoder> OpenSndfileDecoder(const std::string& path); // WAV, AIFF
 std::unique_ptr<Decoder> OpenVorbisDecoder(const std::string& path);

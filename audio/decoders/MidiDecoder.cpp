@@ -1,18 +1,19 @@
-// MIDI files played by FluidSynth from our own event list: the song ends at
-// its last track end (the library's own player runs on for seconds), and a
-// seek renders and drops the samples up to the target, so it is exact.
+// MIDI files played by FluidSynth from our own event list, in the MIDI
+// plugin: the song ends at its last track end (the library's own player runs
+// on for seconds), and a seek renders and drops the samples up to the target,
+// so it is exact.
 #include <fluidsynth.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "audio/AudioLibrary.h"
+#include "audio/decoders/DecoderPlugins.h"
 #include "audio/decoders/ExactLengthDecoder.h"
 #include "audio/decoders/MidiFile.h"
 #include "audio/decoders/SharedSoundFont.h"
-#include "platform/TextFile.h"
 
 namespace audio {
 namespace {
@@ -161,30 +162,23 @@ class MidiDecoder final : public ExactLengthDecoder {
     uint64_t rendered_ = 0;
 };
 
-// Other files are refused before they are read whole.
-bool StartsWithMidiHeader(const std::string& path)
+bool ReadFile(const std::string& path, std::string& data)
 {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
         return false;
-    char head[4] = {};
-    const bool midi = std::fread(head, 1, 4, f) == 4 && std::memcmp(head, "MThd", 4) == 0;
-    std::fclose(f);
-    return midi;
+    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
 }
 
-} // namespace
-
-std::unique_ptr<Decoder> OpenMidiDecoder(const std::string& path, uint32_t rate)
+std::unique_ptr<Decoder> MakeMidiDecoder(const std::string& path, uint32_t rate)
 {
     if (rate == 0)
         rate = 44100;
     if (rate < 8000 || rate > 96000)
         return nullptr;
-    if (!StartsWithMidiHeader(path))
-        return nullptr;
     std::string data;
-    if (!platform::ReadWholeFile(path, data))
+    if (!ReadFile(path, data))
         return nullptr;
     auto song = ParseMidiFile(reinterpret_cast<const uint8_t*>(data.data()), data.size());
     if (!song || song->lengthFrames(rate) == 0)
@@ -198,4 +192,10 @@ std::unique_ptr<Decoder> OpenMidiDecoder(const std::string& path, uint32_t rate)
     return decoder;
 }
 
+} // namespace
 } // namespace audio
+
+NILO_PLUGIN_ENTRY audio::Decoder* nilo_open_midi_decoder_v1(const char* path, uint32_t rate)
+{
+    return audio::MakeMidiDecoder(path, rate).release();
+}

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace audio {
 namespace {
@@ -124,6 +125,23 @@ uint64_t ReadTrack(const uint8_t* data, size_t size, MidiSong& song, std::vector
     return tick;
 }
 
+// An RMID file wraps a Standard MIDI File in its RIFF "data" chunk; other
+// data is taken as it is.
+std::pair<const uint8_t*, size_t> Unwrapped(const uint8_t* data, size_t size)
+{
+    if (size < 12 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "RMID", 4) != 0)
+        return {data, size};
+    for (size_t at = 12; size - at >= 8;) {
+        const uint32_t claimed = data[at + 4] | data[at + 5] << 8 | data[at + 6] << 16
+            | static_cast<uint32_t>(data[at + 7]) << 24;
+        const size_t length = std::min<size_t>(claimed, size - at - 8);
+        if (std::memcmp(data + at, "data", 4) == 0)
+            return {data + at + 8, length};
+        at += std::min<size_t>(8 + length + (length & 1), size - at);
+    }
+    return {data, 0};
+}
+
 } // namespace
 
 void MidiSong::setTiming(uint16_t division, std::vector<MidiTempoChange> tempos)
@@ -161,8 +179,9 @@ uint64_t MidiSong::frameAt(uint64_t tick, uint32_t rate) const
     return static_cast<uint64_t>(time * rate / (static_cast<unsigned __int128>(ticksPerQuarter_) * 1000000u));
 }
 
-std::optional<MidiSong> ParseMidiFile(const uint8_t* data, size_t size)
+std::optional<MidiSong> ParseMidiFile(const uint8_t* wrapped, size_t wrappedSize)
 {
+    const auto [data, size] = Unwrapped(wrapped, wrappedSize);
     if (size < 14 || std::memcmp(data, "MThd", 4) != 0)
         return std::nullopt;
     const uint32_t headerLength = BigEndian(data + 4, 4);

@@ -47,8 +47,8 @@ class MidiSong {
     std::vector<unsigned __int128> tempoTimes_;
 };
 
-// nothing when the data is not a Standard MIDI File; a damaged file gives
-// the events before the damage.
+// nothing when the data is not a Standard MIDI File (plain, or wrapped in an
+// RMID file); a damaged file gives the events before the damage.
 std::optional<MidiSong> ParseMidiFile(const uint8_t* data, size_t size);
 
 } // namespace audio

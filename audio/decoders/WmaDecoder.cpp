@@ -1,10 +1,11 @@
-// WMA files through FFmpeg. The length is what the decoder delivers (the
-// header's duration is longer). A seek restarts a fresh decoder a few packets
-// before the target and keeps the samples from the target on, placed by the
-// packet index.
+// WMA files through FFmpeg, in the WMA plugin. The length is what the
+// decoder delivers (the header's duration is longer). A seek restarts a fresh
+// decoder a few packets before the target and keeps the samples from the
+// target on, placed by the packet index.
 #include <algorithm>
 
 #include "audio/AudioLibrary.h"
+#include "audio/decoders/DecoderPlugins.h"
 #include "audio/decoders/ExactLengthDecoder.h"
 #include "audio/decoders/WmaPacketIndex.h"
 #include "audio/decoders/WmaSource.h"
@@ -134,9 +135,7 @@ class WmaDecoder final : public ExactLengthDecoder {
     uint64_t produced_ = 0;
 };
 
-} // namespace
-
-std::unique_ptr<Decoder> OpenWmaDecoder(const std::string& path)
+std::unique_ptr<Decoder> MakeWmaDecoder(const std::string& path)
 {
     auto source = WmaSource::open(path);
     if (!source)
@@ -157,4 +156,10 @@ std::unique_ptr<Decoder> OpenWmaDecoder(const std::string& path)
     return std::make_unique<WmaDecoder>(path, std::move(source), std::move(*index));
 }
 
+} // namespace
 } // namespace audio
+
+NILO_PLUGIN_ENTRY audio::Decoder* nilo_open_wma_decoder_v1(const char* path)
+{
+    return audio::MakeWmaDecoder(path).release();
+}

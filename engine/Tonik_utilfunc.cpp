@@ -49,9 +49,13 @@ float FileSeconds(const std::string& FileName) {
     return S;
 }
 
+// Without printf: a playlist file formats one time per entry.
 std::string FormatTime(uint32_t Seconds) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%02u:%02u", Seconds / 60, Seconds % 60);
+    std::string text = Seconds / 60 < 10 ? "0" : "";
+    text += std::to_string(Seconds / 60);
+    text += ':';
+    text += static_cast<char>('0' + Seconds % 60 / 10);
+    text += static_cast<char>('0' + Seconds % 10);
     return text;
 }
 

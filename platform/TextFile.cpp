@@ -1,7 +1,9 @@
 #include "TextFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
@@ -9,32 +11,49 @@
 
 namespace platform {
 
-LineReader::LineReader(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {}
+LineReader::LineReader(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+    if (fd_ >= 0) buffer_.resize(64 * 1024);
+}
 
 LineReader::~LineReader() {
-    if (file_) std::fclose(file_);
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool LineReader::fill() {
+    if (begin_ < end_) return true;
+    if (fd_ < 0) return false;
+    for (;;) {
+        const ssize_t n = ::read(fd_, buffer_.data(), buffer_.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        begin_ = 0;
+        end_ = static_cast<size_t>(n);
+        return true;
+    }
 }
 
 bool LineReader::readLine(std::string& line, size_t maxLength) {
     line.clear();
-    if (!file_) return false;
-    // One reader per file and thread: the stream's lock is not needed, and
-    // taking it for every character doubles the cost of a long playlist.
-    int c = getc_unlocked(file_);
-    if (c == EOF) return false;
-    for (; c != EOF && c != '\n'; c = getc_unlocked(file_)) {
-        if (line.size() < maxLength) line.push_back(static_cast<char>(c));
-    }
+    if (!fill()) return false;
+    do {
+        const char* start = buffer_.data() + begin_;
+        const size_t available = end_ - begin_;
+        const auto* lineEnd = static_cast<const char*>(std::memchr(start, '\n', available));
+        const size_t length = lineEnd ? static_cast<size_t>(lineEnd - start) : available;
+        // The rest of a longer line is skipped, not read as the next line.
+        if (line.size() < maxLength) line.append(start, std::min(length, maxLength - line.size()));
+        begin_ += length;
+        if (lineEnd) {
+            ++begin_;
+            break;
+        }
+    } while (fill());
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return true;
 }
 
 bool LineReader::atEnd() {
-    if (!file_) return true;
-    int c = getc_unlocked(file_);
-    if (c == EOF) return true;
-    std::ungetc(c, file_);
-    return false;
+    return !fill();
 }
 
 std::string ReadSettingLine(LineReader& reader) {

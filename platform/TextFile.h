@@ -13,7 +13,8 @@ namespace platform {
 // line is skipped so that positional formats stay aligned.
 constexpr size_t kMaxLineLength = 255;
 
-// Reads lines ended by LF or CR LF (a lone last line without an end counts).
+// Reads lines ended by LF or CR LF (a lone last line without an end counts),
+// through a buffer of its own: playlists run to a hundred thousand lines.
 class LineReader {
   public:
     explicit LineReader(const std::string& path);
@@ -21,13 +22,19 @@ class LineReader {
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
 
-    bool isOpen() const { return file_ != nullptr; }
+    bool isOpen() const { return fd_ >= 0; }
     // False at the end of the file, when nothing more could be read.
     bool readLine(std::string& line, size_t maxLength = kMaxLineLength);
     bool atEnd();
 
   private:
-    std::FILE* file_ = nullptr;
+    // False at the end of the file or on an error.
+    bool fill();
+
+    int fd_ = -1;
+    std::vector<char> buffer_;
+    size_t begin_ = 0;
+    size_t end_ = 0;
 };
 
 // The text after the last "=" of the next line, or the whole line; empty at

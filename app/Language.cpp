@@ -104,6 +104,7 @@ void TForm1::LoadLanguage(const std::string& Name) {
         target(QString::fromStdString(text));
     }
     nameControls();
+    wakeTimer();
 }
 
 // Screen readers name a control by its caption; the bars, the list and the

@@ -5,12 +5,14 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QLabel>
+#include <QTimer>
 #include <QUrl>
 
 #include "app/Tonik_about.h"
 #include "app/Tonik_effects.h"
 #include "app/Tonik_mainform.h"
 #include "app/TrackBar.h"
+#include "audio/AudioLibrary.h"
 #include "effects/EffectChain.h"
 
 void TForm1::OpenClick() {
@@ -172,4 +174,12 @@ void TForm1::PlayListDrawItem() {
 
 void TForm1::ChTimerTimer() {
     Tonik->Tick();
+    // Once the stopped state is shown the step has nothing to do until a
+    // channel starts, so it need not wake the program ten times a second.
+    const int interval = audio::activity(Channel) == audio::kStopped ? kStoppedTickInterval : kTickInterval;
+    if (ChTimer->interval() != interval) ChTimer->setInterval(interval);
+}
+
+void TForm1::wakeTimer() {
+    if (ChTimer->interval() != kTickInterval) ChTimer->start(kTickInterval);
 }

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "app/PlayListBox.h"
+#include "app/ProgramFolder.h"
 #include "app/Tonik_about.h"
 #include "app/Tonik_effects.h"
 #include "app/Tonik_mainform.h"
@@ -18,14 +19,6 @@
 #include "platform/ProcessCopies.h"
 
 namespace {
-
-std::string ProgramFolder() {
-    if (const char* home = std::getenv("NILO_HOME"); home && *home) {
-        std::string folder = home;
-        return folder.back() == '/' ? folder : folder + "/";
-    }
-    return QCoreApplication::applicationDirPath().toStdString() + "/";
-}
 
 // The extension from the last "." of the file name part, dot included.
 std::string Extension(const std::string& Path) {
@@ -37,6 +30,15 @@ std::string Extension(const std::string& Path) {
 
 } // namespace
 
+bool OpenAudioOutput() {
+    audio::configure(1, 10);
+    return audio::openOutput(-1, audio::kOutputRate, audio::kFloatSamples);
+}
+
+void TForm1::setAudioOpening(std::future<bool> Opening) {
+    audioOpening_ = std::move(Opening);
+}
+
 void TForm1::setDialogs(TProgressBox& Progress, TAboutBox& About, TFiltersBox& Filters) {
     progressBox_ = &Progress;
     aboutBox_ = &About;
@@ -46,10 +48,11 @@ void TForm1::setDialogs(TProgressBox& Progress, TAboutBox& About, TFiltersBox& F
 bool TForm1::FormCreate(const std::vector<std::string>& Arguments) {
     Tonik->AppDir = ProgramFolder();
     KillOtherInstances();
-    Tonik->LoadM3U("");
+    const bool argument = !Arguments.empty() && !Arguments.front().empty();
+    // The command line's file replaces the playlist of the last run.
+    if (!argument) loadAutosave();
 
-    audio::configure(1, 10);
-    const bool audioReady = audio::openOutput(-1, audio::kOutputRate, audio::kFloatSamples);
+    const bool audioReady = audioOpening_.valid() ? audioOpening_.get() : OpenAudioOutput();
     LoadConfig();
     // The filters apply as stored from the first channel on.
     filtersBox_->Load();
@@ -63,10 +66,7 @@ bool TForm1::FormCreate(const std::vector<std::string>& Arguments) {
         return false;
     }
 
-    if (Arguments.empty() || Arguments.front().empty())
-        dropMissingEntries();
-    else
-        openArgument(Arguments.front());
+    if (argument) openArgument(Arguments.front());
     StartupComplete = true;
     ChTimer->start();
     return true;
@@ -88,19 +88,33 @@ void TForm1::openArgument(std::string Argument) {
     Tonik->ApplyEffectChain();
 }
 
-// Entries whose files are gone leave the playlist as soon as a second thread
-// has looked for them all, so that a long playlist does not hold up the
-// window. A playlist changed in the meantime is left as it is.
-void TForm1::dropMissingEntries() {
-    missingCheck_ = std::jthread([this, paths = Tonik->Paths] {
-        std::vector<bool> missing = TTonikMain::FindMissing(paths);
+// The playlist of the last run is read, and its entries whose files are gone
+// are dropped, on a second thread: with a hundred thousand entries that takes
+// longer than building the window, which opens at once and gets its rows a
+// moment later.
+void TForm1::loadAutosave() {
+    autosaveLoad_ = std::jthread([this, file = Tonik->AppDir + "current.m3u"] {
+        LoadedEntries loaded = ReadM3U(file);
+        const std::vector<bool> missing = TTonikMain::FindMissing(loaded.Paths);
+        LoadedEntries kept;
+        for (size_t i = 0; i < missing.size(); ++i) {
+            if (missing[i]) continue;
+            kept.Paths.push_back(std::move(loaded.Paths[i]));
+            kept.Texts.push_back(std::move(loaded.Texts[i]));
+        }
         QMetaObject::invokeMethod(
-            this,
-            [this, paths = std::move(paths), missing = std::move(missing)] {
-                if (Tonik->Paths == paths) Tonik->RemoveEntries(missing);
-            },
-            Qt::QueuedConnection);
+            this, [this, kept = std::move(kept)]() mutable { addAutosaved(std::move(kept)); }, Qt::QueuedConnection);
     });
+}
+
+// Rows the user added in the meantime stay before the loaded ones; a
+// playlist the user cleared in the meantime stays empty.
+void TForm1::addAutosaved(LoadedEntries Entries) {
+    autosaveLoad_.join();
+    const bool touched = playlistTouched_;
+    if (touched && Tonik->Paths.empty()) return;
+    Tonik->AppendLoaded(std::move(Entries));
+    if (touched) Tonik->SaveM3U("");
 }
 
 void TForm1::closeEvent(QCloseEvent* Event) {

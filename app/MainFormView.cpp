@@ -40,14 +40,17 @@ std::string TForm1::rowText(int Row) const {
 }
 
 void TForm1::appendRow(const std::string& Text) {
+    playlistTouched_ = true;
     PlayList->appendItem(::Text(Text));
 }
 
 void TForm1::removeRow(int Row) {
+    playlistTouched_ = true;
     PlayList->removeItem(Row);
 }
 
 void TForm1::clearRows() {
+    playlistTouched_ = true;
     PlayList->clearItems();
 }
 
@@ -91,8 +94,10 @@ int TForm1::positionMax() const {
     return setPosition->maximum();
 }
 
+// Every start of a channel sets the bar's range.
 void TForm1::setPositionMax(int Max) {
     setPosition->setMaximum(std::max(Max, 0));
+    wakeTimer();
 }
 
 int TForm1::barPosition() const {

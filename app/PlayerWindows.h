@@ -2,12 +2,18 @@
 // process ends: the main window first, then its dialogs.
 #pragma once
 
+#include <future>
+
 #include "app/Tonik_about.h"
 #include "app/Tonik_effects.h"
 #include "app/Tonik_mainform.h"
 #include "app/Tonik_progress.h"
 
-struct PlayerWindows {
+class PlayerWindows {
+    // Started first: the sound device opens while the windows are built.
+    std::future<bool> audioOpening_;
+
+  public:
     PlayerWindows();
 
     TForm1 Form1;

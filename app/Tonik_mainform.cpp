@@ -121,7 +121,7 @@ void TForm1::buildControls() {
     Clear = TextButton(client_, QStringLiteral("Clear"), {312, 232, 89, 17});
 
     ChTimer = new QTimer(this);
-    ChTimer->setInterval(100);
+    ChTimer->setInterval(kTickInterval);
 }
 
 void TForm1::buildEqualizerGroup() {

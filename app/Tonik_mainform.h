@@ -6,6 +6,7 @@
 
 #include <array>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <thread>
@@ -32,15 +33,23 @@ class TAboutBox;
 class TFiltersBox;
 class TProgressBox;
 
+// Opens the sound device; false when there is none.
+bool OpenAudioOutput();
+
 class TForm1 : public QMainWindow, public MainView {
     Q_OBJECT
 
   public:
     static constexpr int kClientWidth = 419;
+    static constexpr int kTickInterval = 100;
+    static constexpr int kStoppedTickInterval = 1000;
 
     TForm1();
     ~TForm1() override;
 
+    // The sound device being opened while the windows are built; start-up
+    // opens it itself without one.
+    void setAudioOpening(std::future<bool> Opening);
     // The dialogs, created after this window.
     void setDialogs(TProgressBox& Progress, TAboutBox& About, TFiltersBox& Filters);
 
@@ -198,7 +207,10 @@ class TForm1 : public QMainWindow, public MainView {
     void showVolumeLabel();
     void toggleView(bool PlayListShown, bool EqualizerShown);
     void writeConfig();
-    void dropMissingEntries();
+    void loadAutosave();
+    void addAutosaved(LoadedEntries Entries);
+    // Back to ten steps a second: a channel starts or the texts changed.
+    void wakeTimer();
     void openArgument(std::string Argument);
     QFileDialog* openDialog();
     QFileDialog* saveDialog();
@@ -206,7 +218,10 @@ class TForm1 : public QMainWindow, public MainView {
     QWidget* client_;
     ChangedFileWriter configWriter_;
     bool terminating_ = false;
-    std::jthread missingCheck_;
+    std::jthread autosaveLoad_;
+    std::future<bool> audioOpening_;
+    // The playlist was changed before the autosave's rows came in.
+    bool playlistTouched_ = false;
     TProgressBox* progressBox_ = nullptr;
     TAboutBox* aboutBox_ = nullptr;
     TFiltersBox* filtersBox_ = nullptr;

@@ -27,8 +27,8 @@ bool OpensAsFile(const std::string& Path) {
 
 } // namespace
 
-void TTonikMain::AppendEntry(const std::string& Path, const std::string& DisplayText) {
-    Paths.push_back(Path);
+void TTonikMain::AppendEntry(std::string Path, const std::string& DisplayText) {
+    Paths.push_back(std::move(Path));
     view_.appendRow(DisplayText);
 }
 

@@ -50,13 +50,25 @@ struct PlsEntry {
 
 } // namespace
 
-void TTonikMain::AddLoadedEntry(const std::string& Path, const std::string& Title, long long Seconds) {
-    if (Seconds < 0) {
-        // A stream (or a foreign file's unknown length): no duration to show.
-        AppendEntry(Path, IsNetworkEntry(Path) ? (Title.empty() ? Path : Title) : Title + " (00:00)");
-        return;
-    }
-    AppendEntry(Path, Title + " (" + FormatTime(static_cast<uint32_t>(std::min<long long>(Seconds, UINT32_MAX))) + ")");
+std::string LoadedEntryText(const std::string& Path, const std::string& Title, long long Seconds) {
+    // A stream, or a foreign file's unknown length: no duration to show.
+    if (Seconds < 0 && IsNetworkEntry(Path)) return Title.empty() ? Path : Title;
+    std::string text;
+    text.reserve(Title.size() + 12);
+    text += Title;
+    text += " (";
+    text += FormatTime(static_cast<uint32_t>(std::clamp<long long>(Seconds, 0, UINT32_MAX)));
+    text += ')';
+    return text;
+}
+
+void TTonikMain::AddLoadedEntry(std::string Path, const std::string& Title, long long Seconds) {
+    std::string text = LoadedEntryText(Path, Title, Seconds);
+    AppendEntry(std::move(Path), text);
+}
+
+void TTonikMain::AppendLoaded(LoadedEntries Entries) {
+    for (size_t i = 0; i < Entries.Paths.size(); ++i) AppendEntry(std::move(Entries.Paths[i]), Entries.Texts[i]);
 }
 
 void TTonikMain::SaveM3U(const std::string& FileName) {
@@ -90,12 +102,14 @@ void TTonikMain::SavePLS(const std::string& FileName) {
     PlaylistWriter.Write(ReplaceExtension(FileName, ".pls"), platform::JoinCrLf(lines));
 }
 
-// Reads "#EXTINF:" seconds "," title lines followed by their path; also plain
-// lists of paths, with or without the "#EXTM3U" line, and other comments.
-void TTonikMain::LoadM3U(const std::string& FileName) {
-    const std::string file = FileName.empty() ? AutosaveFile() : FileName;
-    platform::LineReader reader(file);
-    if (!reader.isOpen()) return;
+LoadedEntries ReadM3U(const std::string& File) {
+    LoadedEntries entries;
+    platform::LineReader reader(File);
+    if (!reader.isOpen()) return entries;
+    auto add = [&](std::string Path, const std::string& Title, long long Seconds) {
+        entries.Texts.push_back(LoadedEntryText(Path, Title, Seconds));
+        entries.Paths.push_back(std::move(Path));
+    };
     std::string line;
     bool first = true;
     bool haveInfo = false;
@@ -112,20 +126,31 @@ void TTonikMain::LoadM3U(const std::string& FileName) {
             const size_t comma = line.find(',', 8);
             // A length that is no number ends the reading, keeping what came before.
             if (!ParseSeconds(line.substr(8, comma == std::string::npos ? std::string::npos : comma - 8), seconds))
-                return;
-            title = comma == std::string::npos ? std::string() : line.substr(comma + 1);
+                return entries;
+            if (comma == std::string::npos)
+                title.clear();
+            else
+                title.assign(line, comma + 1);
             haveInfo = comma != std::string::npos;
             continue;
         }
         if (line[0] == '#') continue;
-        const std::string path = ResolveEntryPath(file, line);
-        if (haveInfo)
-            AddLoadedEntry(path, title, seconds);
-        else
-            AddLoadedEntry(path, TitleFromFileName(path), IsNetworkEntry(path) ? -1 : seconds);
+        std::string path = ResolveEntryPath(File, line);
+        if (haveInfo) {
+            add(std::move(path), title, seconds);
+        } else {
+            const std::string fileTitle = TitleFromFileName(path);
+            const long long length = IsNetworkEntry(path) ? -1 : seconds;
+            add(std::move(path), fileTitle, length);
+        }
         haveInfo = false;
         seconds = 0;
     }
+    return entries;
+}
+
+void TTonikMain::LoadM3U(const std::string& FileName) {
+    AppendLoaded(ReadM3U(FileName.empty() ? AutosaveFile() : FileName));
 }
 
 // Reads entries by their FileN, TitleN and LengthN keys in the order of N.

@@ -38,6 +38,19 @@ inline constexpr int kVisibleRows = 6;
 // A path or address whose first seven characters are exactly "http://".
 bool IsNetworkEntry(const std::string& Path);
 
+// Playlist entries read from a file: paths and display texts, in order.
+struct LoadedEntries {
+    std::vector<std::string> Paths;
+    std::vector<std::string> Texts;
+};
+
+// Reads "#EXTINF:" seconds "," title lines followed by their path; also plain
+// lists of paths, with or without the "#EXTM3U" line, and other comments.
+// Touches nothing of the engine, so it may run on any thread.
+LoadedEntries ReadM3U(const std::string& File);
+// The display text of a loaded entry: its title and length.
+std::string LoadedEntryText(const std::string& Path, const std::string& Title, long long Seconds);
+
 class TTonikMain {
   public:
     explicit TTonikMain(MainView& View);
@@ -123,6 +136,8 @@ class TTonikMain {
     // Playlist files; an empty name is the autosave AppDir + "current.m3u"
     // (LoadPLS and SavePLS do nothing with it).
     void LoadM3U(const std::string& FileName);
+    // Appends entries read by ReadM3U.
+    void AppendLoaded(LoadedEntries Entries);
     void LoadPLS(const std::string& FileName);
     void SaveM3U(const std::string& FileName);
     void SavePLS(const std::string& FileName);
@@ -160,7 +175,7 @@ class TTonikMain {
     void ApplyStartChain();
     void ApplyFilters();
     std::string AutosaveFile() const;
-    void AppendEntry(const std::string& Path, const std::string& DisplayText);
+    void AppendEntry(std::string Path, const std::string& DisplayText);
     std::string LocalDisplayText(const std::string& Path);
-    void AddLoadedEntry(const std::string& Path, const std::string& Title, long long Seconds);
+    void AddLoadedEntry(std::string Path, const std::string& Title, long long Seconds);
 };

@@ -8,6 +8,7 @@
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QTimer>
 #include <QWidget>
 
 #include "bench/app/MonotonicClock.h"
@@ -15,6 +16,8 @@
 namespace bench {
 
 namespace {
+
+constexpr int kSettleMs = 1500;
 
 int64_t ResidentKib() {
     std::ifstream status("/proc/self/status");
@@ -56,7 +59,12 @@ void ReportAtFirstIdle(QWidget& Window, int64_t StartedNs) {
                          std::printf("first_idle_ns=%lld rss_kib=%lld cpu_ms=%lld\n", static_cast<long long>(elapsed),
                                      static_cast<long long>(ResidentKib()), static_cast<long long>(CpuMs()));
                          std::fflush(stdout);
-                         QCoreApplication::exit(0);
+                         // Work the program left for later (a long playlist's rows) is done by then.
+                         QTimer::singleShot(kSettleMs, [] {
+                             std::printf("settled_rss_kib=%lld\n", static_cast<long long>(ResidentKib()));
+                             std::fflush(stdout);
+                             QCoreApplication::exit(0);
+                         });
                      });
 }
 
@@ -64,11 +72,14 @@ bool ParseFirstIdle(const std::string& Text, FirstIdle& Result) {
     long long elapsed = 0;
     long long rss = 0;
     long long cpu = 0;
+    long long settled = 0;
     const size_t at = Text.find("first_idle_ns=");
-    if (at == std::string::npos ||
-        std::sscanf(Text.c_str() + at, "first_idle_ns=%lld rss_kib=%lld cpu_ms=%lld", &elapsed, &rss, &cpu) != 3)
+    const size_t later = Text.find("settled_rss_kib=");
+    if (at == std::string::npos || later == std::string::npos ||
+        std::sscanf(Text.c_str() + at, "first_idle_ns=%lld rss_kib=%lld cpu_ms=%lld", &elapsed, &rss, &cpu) != 3 ||
+        std::sscanf(Text.c_str() + later, "settled_rss_kib=%lld", &settled) != 1)
         return false;
-    Result = {elapsed, rss, cpu};
+    Result = {elapsed, rss, cpu, settled};
     return true;
 }
 

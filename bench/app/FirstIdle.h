@@ -1,7 +1,7 @@
 // The child's end of a start-up measurement. At the first aboutToBlock of
 // the event dispatcher after Window received its first paint event, prints
 //   first_idle_ns=<time since StartedNs> rss_kib=<VmRSS> cpu_ms=<user+system>
-// and leaves the loop.
+// then, 1.5 s later, settled_rss_kib=<VmRSS>, and leaves the loop.
 //
 // Why there: show() only asks the X server to map the window; its expose and
 // the first paint come back a round trip later, and the loop may wait once
@@ -25,6 +25,7 @@ struct FirstIdle {
     int64_t ElapsedNs = 0;
     int64_t RssKib = 0;
     int64_t CpuMs = 0;
+    int64_t SettledRssKib = 0;
 };
 
 // Reads the line from a child's output; false without one.

@@ -1,30 +1,28 @@
 #include "bench/app/ProcessCpu.h"
 
+#include <dirent.h>
 #include <fstream>
-#include <sstream>
 #include <string>
-#include <unistd.h>
 
 namespace bench {
 
 double ProcessCpuSeconds(pid_t Pid) {
-    std::ifstream file("/proc/" + std::to_string(Pid) + "/stat");
-    std::string text;
-    if (!std::getline(file, text)) return -1;
-    // The command name in parentheses may hold spaces: fields count from
-    // after its closing parenthesis, where field 3 (the state) starts.
-    const size_t close = text.rfind(')');
-    if (close == std::string::npos) return -1;
-    std::istringstream fields(text.substr(close + 1));
-    std::string field;
-    unsigned long long utime = 0;
-    unsigned long long stime = 0;
-    for (int number = 3; number <= 15 && fields >> field; ++number) {
-        if (number == 14) utime = std::stoull(field);
-        if (number == 15) stime = std::stoull(field);
+    const std::string tasks = "/proc/" + std::to_string(Pid) + "/task";
+    DIR* folder = ::opendir(tasks.c_str());
+    if (!folder) return -1;
+    unsigned long long nanoseconds = 0;
+    bool any = false;
+    while (const dirent* entry = ::readdir(folder)) {
+        if (entry->d_name[0] == '.') continue;
+        std::ifstream file(tasks + "/" + entry->d_name + "/schedstat");
+        unsigned long long running = 0;
+        if (file >> running) {
+            nanoseconds += running;
+            any = true;
+        }
     }
-    if (!fields) return -1;
-    return static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    ::closedir(folder);
+    return any ? static_cast<double>(nanoseconds) / 1e9 : -1;
 }
 
 } // namespace bench

@@ -1,11 +1,13 @@
-// CPU time of another process, all its threads, from /proc/<pid>/stat.
+// CPU time of another process: the sum over its live threads of the time the
+// scheduler ran them (/proc/<pid>/task/*/schedstat, in nanoseconds), exact
+// enough to tell 0.05 % of a core over 20 s from 0.1 %.
 #pragma once
 
 #include <sys/types.h>
 
 namespace bench {
 
-// utime + stime in seconds (clock-tick resolution), or -1 when unreadable.
+// Seconds, or -1 when unreadable.
 double ProcessCpuSeconds(pid_t Pid);
 
 } // namespace bench

@@ -44,6 +44,7 @@ struct StartupCase {
     double ExtraMib = 0;
     std::vector<double> Milliseconds;
     std::vector<double> RssMib;
+    std::vector<double> SettledRssMib;
     std::vector<double> CpuMs;
 };
 
@@ -93,6 +94,7 @@ bool RunOnce(StartupCase& Case, const std::vector<std::string>& Environment, con
         Case.Milliseconds.push_back(static_cast<double>(idle.ElapsedNs) / 1e6);
         Case.RssMib.push_back(static_cast<double>(idle.RssKib) / 1024.0);
         Case.CpuMs.push_back(static_cast<double>(idle.CpuMs));
+        Case.SettledRssMib.push_back(static_cast<double>(idle.SettledRssKib) / 1024.0);
     }
     return true;
 }
@@ -129,15 +131,19 @@ bool CopyProgram(const std::string& From, const std::string& To) {
     return !error;
 }
 
+// Memory is compared once the program has settled: the player adds a long
+// playlist's rows after its first idle moment.
 void PrintStartup(const StartupCase& Case, const StartupCase& Bare) {
     const double ms = Median(Case.Milliseconds);
-    const double mib = Median(Case.RssMib);
+    const double mib = Median(Case.SettledRssMib);
     std::printf("%s_startup_ms=%.1f (runs %s)\n", Case.Name.c_str(), ms, List(Case.Milliseconds).c_str());
     std::printf("%s_startup_cpu_ms=%.0f (runs %s)\n", Case.Name.c_str(), Median(Case.CpuMs), List(Case.CpuMs).c_str());
-    std::printf("%s_rss_mib=%.1f (runs %s)\n", Case.Name.c_str(), mib, List(Case.RssMib).c_str());
+    std::printf("%s_first_idle_rss_mib=%.1f (runs %s)\n", Case.Name.c_str(), Median(Case.RssMib),
+                List(Case.RssMib).c_str());
+    std::printf("%s_rss_mib=%.1f (runs %s)\n", Case.Name.c_str(), mib, List(Case.SettledRssMib).c_str());
     if (&Case == &Bare) return;
     const double ratio = ms / Median(Bare.Milliseconds);
-    const double extra = mib - Median(Bare.RssMib);
+    const double extra = mib - Median(Bare.SettledRssMib);
     if (Case.TimeRatio > 0) {
         std::printf("%s_startup_ratio=%.2f (target at most %.0f)\n", Case.Name.c_str(), ratio, Case.TimeRatio);
         std::printf("%s_rss_extra_mib=%.1f (target at most %.0f)\n", Case.Name.c_str(), extra, Case.ExtraMib);
@@ -171,10 +177,10 @@ int Benchmark() {
         return 1;
     }
     std::vector<StartupCase> cases{
-        {"bare_window", {NILO_BARE_WINDOW}, "", 0, 0, 0, {}, {}, {}},
-        {"bare_window_player_libraries", {child, "--bare"}, "", 0, 0, 0, {}, {}, {}},
-        {"player_10000", {child, "--player"}, folder + "/home-10000", 10000, 2, 30, {}, {}, {}},
-        {"player_100000", {child, "--player"}, folder + "/home-100000", 100000, 4, 80, {}, {}, {}}};
+        {"bare_window", {NILO_BARE_WINDOW}, "", 0, 0, 0, {}, {}, {}, {}},
+        {"bare_window_player_libraries", {child, "--bare"}, "", 0, 0, 0, {}, {}, {}, {}},
+        {"player_10000", {child, "--player"}, folder + "/home-10000", 10000, 2, 30, {}, {}, {}, {}},
+        {"player_100000", {child, "--player"}, folder + "/home-100000", 100000, 4, 80, {}, {}, {}, {}}};
     for (const StartupCase& c : cases) {
         if (c.Home.empty()) continue;
         if (!bench::MakePlayerHome(c.Home, NILO_LANGUAGE_FOLDER) ||

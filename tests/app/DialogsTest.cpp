@@ -125,6 +125,7 @@ TEST_F(DialogsTest, FiltersDialogLoadsInOrderAndAppliesAtOnce) {
                         "Language=English.lng\r\n[View]\r\nShowPlayList=1\r\nShowEqualizer=1");
     Write("current.m3u", "#EXTM3U\r\n" + home + "/a.wav");
     ASSERT_TRUE(Start());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Engine().Paths.size() == 1; }, 5000));
     QTest::mouseClick(Form().Play, Qt::LeftButton);
     audio::ReverbRecord reverb{};
     ASSERT_TRUE(audio::readEffectParameters(Channel, reverb)) << "a stored filter is on from the first channel";

@@ -1,5 +1,8 @@
 #include "RateConverter.h"
 
+// The swr_* functions are bound to libswresample the first time one is called
+// (plugins/SwresampleOnDemand.cpp), so a program that plays only at 44100 Hz
+// never loads FFmpeg's libraries.
 extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/samplefmt.h>

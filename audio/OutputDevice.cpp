@@ -9,13 +9,16 @@ namespace audio {
 bool OutputDevice::open(int device) {
     if (device_ != 0) return true;
     if (suspended_) return resume();
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-    index_ = device;
-    if (!openDevice()) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return false;
+    bool opened = false;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+        index_ = device;
+        opened = openDevice();
+        if (!opened) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
-    return true;
+    // The device may be opened on a thread of its own while the program
+    // starts; SDL keeps per-thread data that a thread it did not make must free.
+    SDL_TLSCleanup();
+    return opened;
 }
 
 bool OutputDevice::openDevice() {

@@ -27,6 +27,7 @@ bool ReleaseIf(Handle h, bool (*wanted)(ChannelKind)) {
         Channel* channel = library.channels.find(h);
         if (!channel || !wanted(channel->kind())) return false;
         released = library.channels.take(h);
+        library.queued.erase(h);
     }
     return true;
 }
@@ -57,6 +58,7 @@ void closeOutput() {
     std::map<Handle, std::unique_ptr<Channel>> released;
     std::lock_guard guard(library.lock);
     released = library.channels.takeAll();
+    library.queued.clear();
 }
 
 void stopOutput() { Library::Instance().device.setPaused(true); }
@@ -126,6 +128,21 @@ bool stop(Handle h) {
         c.stop();
         return true;
     });
+}
+
+bool queueNext(Handle current, Handle next) {
+    Library& library = Library::Instance();
+    std::lock_guard guard(library.lock);
+    if (!library.channels.find(current)) return false;
+    if (next == 0) {
+        library.queued.erase(current);
+        return true;
+    }
+    const Channel* following = library.channels.find(next);
+    if (!following || following->playing() || following->measureOnly() || next == current)
+        return false;
+    library.queued[current] = next;
+    return true;
 }
 
 bool setAttributes(Handle h, int rate, int volume, int pan) {

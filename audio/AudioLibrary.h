@@ -113,6 +113,12 @@ bool play(Handle h, bool restart);
 bool pause(Handle h);
 // Keeps the position.
 bool stop(Handle h);
+// Gapless hand-over: when current plays to its end, next starts playing on
+// the following sample of the same output block. next 0 drops what was
+// queued. False, and nothing queued, for an unknown current or a next that
+// is unknown, playing or measure-only. Only current reaching its end starts
+// next; releasing current drops what was queued.
+bool queueNext(Handle current, Handle next);
 
 // rate -1, volume -1 (0..100) and pan -101 (-100..100) leave a value
 // unchanged. The rate (100..1000000 Hz) is the one the channel's samples are

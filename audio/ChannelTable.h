@@ -20,7 +20,7 @@ class ChannelTable {
     std::map<Handle, std::unique_ptr<Channel>> takeAll();
 
     template <typename Fn> void forEach(Fn&& fn) const {
-        for (const auto& [handle, channel] : channels_) fn(*channel);
+        for (const auto& [handle, channel] : channels_) fn(handle, *channel);
     }
 
   private:

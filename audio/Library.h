@@ -24,6 +24,8 @@ class Library {
     std::mutex lock;
     ChannelTable channels;
     std::map<uint32_t, uint32_t> settings;
+    // Channel -> the channel that starts when it ends.
+    std::map<Handle, Handle> queued;
     // Declared last so that it closes (and SDL's thread leaves mix) before
     // the channels go.
     OutputDevice device{[this](float* stereo, size_t frames) { mix(stereo, frames); }};
@@ -32,6 +34,11 @@ class Library {
     Library();
     // Sums every playing channel into stereo; runs on the device's thread.
     void mix(float* stereo, size_t frames);
+    // Adds channel's next frames into stereo; at its end, its queued channel
+    // carries on in the same block.
+    void mixChannel(Handle handle, Channel& channel, float* stereo, size_t frames);
+
+    std::vector<std::pair<Handle, Channel*>> playing_;
 
     std::vector<float> mixBlock_;
 };

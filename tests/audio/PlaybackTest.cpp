@@ -157,6 +157,45 @@ TEST(Playback, TheDeviceReceivesTheSumOfThePlayingChannels) {
     EXPECT_TRUE(audiotest::DeviceFileHolds(raw, expected));
 }
 
+TEST(Playback, AQueuedChannelStartsOnTheSampleAfterTheEnd) {
+    TempFolder folder;
+    const std::string a = SignalWav(folder, "a.wav", 44100, 2, 0.37);
+    const std::string b = SignalWav(folder, "b.wav", 22050, 1, 0.21);
+    const std::string raw = folder / "out.raw";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "0", 1);
+
+    std::vector<float> expected;
+    {
+        const Handle ra = openFileChannel(a, 0, 0, kFloatSamples);
+        const Handle rb = openFileChannel(b, 0, 0, kFloatSamples);
+        expected = RenderAll(ra);
+        const std::vector<float> second = RenderAll(rb);
+        expected.insert(expected.end(), second.begin(), second.end());
+        releaseStream(ra);
+        releaseStream(rb);
+    }
+
+    const Handle ha = openFileChannel(a, 0, 0, kFloatSamples);
+    const Handle hb = openFileChannel(b, 0, 0, kFloatSamples);
+    const Handle dropped = openFileChannel(b, 0, 0, kFloatSamples);
+    EXPECT_FALSE(queueNext(ha, ha));
+    EXPECT_FALSE(queueNext(0, hb));
+    ASSERT_TRUE(queueNext(ha, dropped));
+    ASSERT_TRUE(queueNext(ha, 0));
+    ASSERT_TRUE(queueNext(ha, hb));
+    ASSERT_TRUE(openOutput(-1, 44100, kFloatSamples));
+    ASSERT_TRUE(play(ha, false));
+    ASSERT_TRUE(WaitFor([&] { return activity(ha) == kStopped && activity(hb) == kStopped; }));
+    EXPECT_EQ(positionBytes(hb), lengthBytes(hb));
+    EXPECT_EQ(activity(dropped), kStopped);
+    EXPECT_EQ(positionBytes(dropped), 0u);
+    closeOutput();
+
+    EXPECT_TRUE(audiotest::DeviceFileHolds(raw, expected));
+}
+
 TEST(Playback, CreationCallsRefuseOffsetsForeignContentAndStreamAddresses) {
     TempFolder folder;
     const std::string wav = SignalWav(folder, "a.wav", 44100, 2, 0.1);

@@ -70,6 +70,8 @@ void startOutput() {
 
 void suspendOutput() { Library::Instance().device.suspend(); }
 
+uint64_t underruns() { return Library::Instance().underruns.load(); }
+
 uint32_t probeFloatOutput() {
     // SDL converts 32-bit float to whatever the hardware takes.
     return SDL_AUDIO_ISFLOAT(AUDIO_F32SYS) && SDL_AUDIO_BITSIZE(AUDIO_F32SYS) == 32 ? 1 : 0;

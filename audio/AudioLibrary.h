@@ -79,6 +79,10 @@ void startOutput();
 // it again.
 void suspendOutput();
 
+// Output blocks since the output was opened in which a playing channel had
+// fewer frames ready than the block needed (silence was played instead).
+uint64_t underruns();
+
 // Nonzero when floating-point output is available.
 uint32_t probeFloatOutput();
 

@@ -3,6 +3,7 @@
 // the mixing on the device's thread.
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -24,6 +25,7 @@ class Library {
     std::mutex lock;
     ChannelTable channels;
     std::map<uint32_t, uint32_t> settings;
+    std::atomic<uint64_t> underruns{0};
     // Channel -> the channel that starts when it ends.
     std::map<Handle, Handle> queued;
     // Declared last so that it closes (and SDL's thread leaves mix) before

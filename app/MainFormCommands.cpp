@@ -10,6 +10,7 @@
 
 #include "app/Tonik_about.h"
 #include "app/Tonik_effects.h"
+#include "app/Tonik_tags.h"
 #include "app/Tonik_mainform.h"
 #include "app/TrackBar.h"
 #include "audio/AudioLibrary.h"
@@ -79,6 +80,23 @@ void TForm1::Exit1Click() {
 
 void TForm1::Filters1Click() {
     filtersBox_->exec();
+}
+
+void TForm1::Tags1Click() {
+    const int row = selectedRow();
+    if (rowCount() > 0 && row < 0) return messageBox(Messages[16], Messages[17], 64);
+    if (rowCount() == 0) return messageBox(Messages[18], Messages[17], 64);
+    if (static_cast<size_t>(row) >= Tonik->Paths.size()) return;
+    const QString path = QString::fromStdString(Tonik->Paths[static_cast<size_t>(row)]);
+    const QString extension = path.mid(path.lastIndexOf(QLatin1Char('.'))).toLower();
+    if (extension == QLatin1String(".mp3"))
+        TagEditKind = 1;
+    else if (extension == QLatin1String(".ogg"))
+        TagEditKind = 3;
+    else
+        return messageBox(Messages[19], Messages[17], 48);
+    StopClick();
+    tagEditBox_->exec();
 }
 
 void TForm1::About1Click() {

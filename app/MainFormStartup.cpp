@@ -39,9 +39,11 @@ void TForm1::setAudioOpening(std::future<bool> Opening) {
     audioOpening_ = std::move(Opening);
 }
 
-void TForm1::setDialogs(TProgressBox& Progress, TAboutBox& About, TFiltersBox& Filters) {
+void TForm1::setDialogs(TProgressBox& Progress, TAboutBox& About, TTagEditBox& TagEdit,
+                        TFiltersBox& Filters) {
     progressBox_ = &Progress;
     aboutBox_ = &About;
+    tagEditBox_ = &TagEdit;
     filtersBox_ = &Filters;
 }
 

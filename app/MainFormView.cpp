@@ -44,6 +44,10 @@ void TForm1::appendRow(const std::string& Text) {
     PlayList->appendItem(::Text(Text));
 }
 
+void TForm1::setRowText(int Row, const std::string& Text) {
+    PlayList->setItem(Row, ::Text(Text));
+}
+
 void TForm1::removeRow(int Row) {
     playlistTouched_ = true;
     PlayList->removeItem(Row);

@@ -53,8 +53,8 @@ void TForm1::buildMenu() {
     MusicPlayerHelp1 = Entry(Help1, QStringLiteral("Music Player Help"));
     About1 = Entry(Help1, QStringLiteral("About..."));
 
-    // CD tracks, network streams and the tag editor are not built yet.
-    for (QAction* later : {OpenCD1, OpenURL1, Listenradio1, Tags1}) later->setEnabled(false);
+    // CD tracks and network streams are not built yet.
+    for (QAction* later : {OpenCD1, OpenURL1, Listenradio1}) later->setEnabled(false);
 
     connect(Open1, &QAction::triggered, this, &TForm1::OpenClick);
     connect(Saveplaylist1, &QAction::triggered, this, &TForm1::Saveplaylist1Click);
@@ -71,6 +71,7 @@ void TForm1::buildMenu() {
     connect(English1, &QAction::triggered, this, &TForm1::English1Click);
     connect(N3, &QAction::triggered, this, &TForm1::N3Click);
     connect(Filters1, &QAction::triggered, this, &TForm1::Filters1Click);
+    connect(Tags1, &QAction::triggered, this, &TForm1::Tags1Click);
     connect(MusicPlayerHelp1, &QAction::triggered, this, &TForm1::MusicPlayerHelp1Click);
     connect(About1, &QAction::triggered, this, &TForm1::About1Click);
 }

@@ -58,6 +58,12 @@ void PlayListBox::removeItem(int Row) {
     changed();
 }
 
+void PlayListBox::setItem(int Row, const QString& Text) {
+    if (Row < 0 || Row >= count() || items_[Row] == Text) return;
+    items_[Row] = Text;
+    changed();
+}
+
 void PlayListBox::clearItems() {
     items_.clear();
     selected_ = -1;

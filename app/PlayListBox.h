@@ -21,6 +21,7 @@ class PlayListBox : public QFrame {
     QString item(int Row) const { return Row >= 0 && Row < count() ? items_[Row] : QString(); }
     void appendItem(const QString& Text);
     void removeItem(int Row);
+    void setItem(int Row, const QString& Text);
     void clearItems();
     int selectedRow() const { return selected_; }
     void setSelectedRow(int Row);

@@ -8,6 +8,7 @@
 #include "app/Tonik_effects.h"
 #include "app/Tonik_mainform.h"
 #include "app/Tonik_progress.h"
+#include "app/Tonik_tags.h"
 
 class PlayerWindows {
     // Started first: the sound device opens while the windows are built.
@@ -19,5 +20,6 @@ class PlayerWindows {
     TForm1 Form1;
     TProgressBox ProgressBox;
     TAboutBox AboutBox;
+    TTagEditBox TagEditBox;
     TFiltersBox FiltersBox;
 };

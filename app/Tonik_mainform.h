@@ -32,6 +32,7 @@ class TrackBar;
 class TAboutBox;
 class TFiltersBox;
 class TProgressBox;
+class TTagEditBox;
 
 // Opens the sound device; false when there is none.
 bool OpenAudioOutput();
@@ -51,7 +52,7 @@ class TForm1 : public QMainWindow, public MainView {
     // opens it itself without one.
     void setAudioOpening(std::future<bool> Opening);
     // The dialogs, created after this window.
-    void setDialogs(TProgressBox& Progress, TAboutBox& About, TFiltersBox& Filters);
+    void setDialogs(TProgressBox& Progress, TAboutBox& About, TTagEditBox& TagEdit, TFiltersBox& Filters);
 
     // Start-up with the command line's arguments (the first one counts).
     // False when the audio output could not be opened: the program ends.
@@ -138,6 +139,7 @@ class TForm1 : public QMainWindow, public MainView {
     void Saveplaylist1Click();
     void Exit1Click();
     void Filters1Click();
+    void Tags1Click();
     void About1Click();
     void MusicPlayerHelp1Click();
     void English1Click();
@@ -162,6 +164,8 @@ class TForm1 : public QMainWindow, public MainView {
     std::string rowText(int Row) const override;
     void appendRow(const std::string& Text) override;
     void removeRow(int Row) override;
+    // A row's text; its entry stays.
+    void setRowText(int Row, const std::string& Text);
     void clearRows() override;
     int selectedRow() const override;
     void setSelectedRow(int Row) override;
@@ -224,6 +228,7 @@ class TForm1 : public QMainWindow, public MainView {
     bool playlistTouched_ = false;
     TProgressBox* progressBox_ = nullptr;
     TAboutBox* aboutBox_ = nullptr;
+    TTagEditBox* tagEditBox_ = nullptr;
     TFiltersBox* filtersBox_ = nullptr;
     QString openFilter_;
     QStringList saveFilters_;

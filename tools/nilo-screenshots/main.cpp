@@ -5,6 +5,8 @@
 // folder holding Lng/.
 #include <algorithm>
 #include <cstdio>
+#include <string>
+#include <vector>
 #include <utility>
 
 #include <QEventLoop>
@@ -78,6 +80,18 @@ void ShootDialog(QWidget& Dialog, const QString& Name, Shots& Out) {
     Dialog.hide();
 }
 
+// The tag editor on the playlist's first entry with the extension.
+void ShootTagEditor(PlayerWindows& Windows, const std::string& Extension, int Kind, Shots& Out) {
+    const std::vector<std::string>& paths = Windows.Form1.Tonik->Paths;
+    const auto entry = std::find_if(paths.begin(), paths.end(), [&](const std::string& Path) {
+        return Path.size() >= Extension.size() && Path.compare(Path.size() - Extension.size(), Extension.size(), Extension) == 0;
+    });
+    if (entry == paths.end()) return;
+    Windows.Form1.setSelectedRow(static_cast<int>(entry - paths.begin()));
+    TagEditKind = Kind;
+    ShootDialog(Windows.TagEditBox, QStringLiteral("tags-") + QString::fromStdString(Extension.substr(1)), Out);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -107,6 +121,8 @@ int main(int argc, char** argv) {
             ShootMenus(form, out);
             ShootDialog(windows.AboutBox, QStringLiteral("about"), out);
             ShootDialog(windows.FiltersBox, QStringLiteral("filters"), out);
+            ShootTagEditor(windows, ".mp3", 2, out);
+            ShootTagEditor(windows, ".ogg", 3, out);
             // A folder being added: 3 of its 8 files so far.
             form.Tonik->ScanFound = 8;
             form.Tonik->ScanAdded = 3;

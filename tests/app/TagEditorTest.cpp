@@ -225,5 +225,12 @@ TEST_F(TagEditorTest, VorbisCommentsKeepDateTrackAndWhatTheEditorDoesNotShow) {
     QTest::mouseClick(box.Remove, Qt::LeftButton);
     EXPECT_EQ(box.Title->text(), "");
     EXPECT_EQ(Python("import mutagen.oggvorbis as o\nprint(len(o.OggVorbis('" + ogg + "').tags))"), "0\n");
-    box.close();
+
+    // OK with autosave writes first, then the row follows the file.
+    Engine().SaveTags = true;
+    box.Title->setText("Written by OK");
+    QTest::mouseClick(box.OK, Qt::LeftButton);
+    EXPECT_FALSE(box.isVisible());
+    EXPECT_EQ(ReadOggVorbis(ogg).Title, "Written by OK");
+    EXPECT_EQ(Form().rowText(0), "Written by OK  (00:01)");
 }

@@ -11,7 +11,7 @@ build_pkgs=(build-essential cmake pkgconf ninja-build qt6-base-dev qt6-svg-dev l
   fonts-liberation2 fonts-dejavu-core lame vorbis-tools ffmpeg)
 test_pkgs=(xvfb xauth xdotool x11-utils imagemagick ffmpeg sox lame mpg123 vorbis-tools
   python3-mutagen playerctl dbus-daemon dbus-x11 desktop-file-utils python3-pyatspi at-spi2-core clang
-  libclang-rt-14-dev libtag1-dev)
+  libclang-rt-14-dev libtag1-dev file)
 
 pkgs=("${build_pkgs[@]}")
 [ "$what" = test ] && pkgs+=("${test_pkgs[@]}")

@@ -63,6 +63,9 @@ class TForm1 : public QMainWindow, public MainView {
     // The 26 lines of config.cfg as the controls and fields stand.
     std::string ConfigText() const;
     void LoadLanguage(const std::string& Name);
+    // A file or playlist given on the command line (or by the desktop)
+    // replaces the playlist and plays.
+    void openArgument(std::string Argument);
 
     std::unique_ptr<TTonikMain> Tonik;
 
@@ -215,7 +218,6 @@ class TForm1 : public QMainWindow, public MainView {
     void addAutosaved(LoadedEntries Entries);
     // Back to ten steps a second: a channel starts or the texts changed.
     void wakeTimer();
-    void openArgument(std::string Argument);
     QFileDialog* openDialog();
     QFileDialog* saveDialog();
 

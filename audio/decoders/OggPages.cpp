@@ -1,0 +1,78 @@
+#include "audio/decoders/OggPages.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace audio {
+namespace {
+
+constexpr size_t kTailBytes = 65536 + 65307;
+constexpr size_t kPageHeader = 27;
+constexpr uint64_t kNoGranule = UINT64_MAX;
+
+uint64_t Le(const uint8_t* p, int bytes)
+{
+    uint64_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+} // namespace
+
+std::optional<LastOggPages> ReadLastOggPages(ByteSource& source)
+{
+    const auto size = source.size();
+    if (!size)
+        return std::nullopt;
+    const size_t length = static_cast<size_t>(std::min<uint64_t>(kTailBytes, *size));
+    std::vector<uint8_t> tail(length);
+    if (source.readAt(*size - length, tail.data(), length) != length)
+        return std::nullopt;
+
+    struct Page {
+        uint64_t granule;
+        uint32_t serial;
+        uint64_t packets;
+    };
+    std::vector<Page> pages;
+    for (size_t at = 0; at + kPageHeader <= length;) {
+        const uint8_t* p = tail.data() + at;
+        if (std::memcmp(p, "OggS", 4) != 0 || p[4] != 0) {
+            ++at;
+            continue;
+        }
+        const size_t segments = p[26];
+        if (at + kPageHeader + segments > length) {
+            ++at;
+            continue;
+        }
+        size_t body = 0;
+        uint64_t packets = 0;
+        for (size_t i = 0; i < segments; ++i) {
+            body += p[kPageHeader + i];
+            packets += p[kPageHeader + i] < 255 ? 1 : 0;
+        }
+        const size_t pageBytes = kPageHeader + segments + body;
+        if (at + pageBytes > length) {
+            ++at;
+            continue;
+        }
+        pages.push_back({Le(p + 6, 8), static_cast<uint32_t>(Le(p + 14, 4)), packets});
+        at += pageBytes;
+    }
+    if (pages.empty() || pages.back().granule == kNoGranule)
+        return std::nullopt;
+    const Page& last = pages.back();
+    for (size_t i = pages.size() - 1; i-- > 0;) {
+        if (pages[i].serial == last.serial && pages[i].granule != kNoGranule) {
+            if (pages[i].granule > last.granule)
+                return std::nullopt;
+            return LastOggPages{last.granule, pages[i].granule, last.packets};
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace audio

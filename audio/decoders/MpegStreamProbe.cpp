@@ -102,8 +102,13 @@ std::optional<MpegStreamProbe> ProbeMpegStream(ByteSource& source, const SourceH
     const auto start = AudioStart(header, size);
     if (!start)
         return std::nullopt;
-    const size_t window = static_cast<size_t>(std::min<uint64_t>(SourceHeader::kMpegWindowBytes, size - *start));
+    size_t window = static_cast<size_t>(std::min<uint64_t>(SourceHeader::kMpegWindowBytes, size - *start));
     const uint8_t* bytes = header.at(*start, window);
+    // A run found by resynchronising lies in the head, however far it reaches.
+    if (!bytes && *start < header.head.size()) {
+        window = header.head.size() - static_cast<size_t>(*start);
+        bytes = header.head.data() + *start;
+    }
     if (!bytes)
         return std::nullopt;
 

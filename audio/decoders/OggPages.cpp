@@ -21,14 +21,33 @@ uint64_t Le(const uint8_t* p, int bytes)
 
 } // namespace
 
-std::optional<LastOggPages> ReadLastOggPages(ByteSource& source)
+std::vector<uint64_t> OggLinkStarts(ByteSource& source)
 {
-    const auto size = source.size();
-    if (!size)
-        return std::nullopt;
-    const size_t length = static_cast<size_t>(std::min<uint64_t>(kTailBytes, *size));
+    std::vector<uint64_t> starts;
+    uint8_t header[kPageHeader + 255];
+    bool previousBegins = true;
+    for (uint64_t at = 0;;) {
+        const size_t got = source.readAt(at, header, sizeof header);
+        if (got < kPageHeader || std::memcmp(header, "OggS", 4) != 0 || header[4] != 0
+            || got < kPageHeader + header[26])
+            break;
+        size_t body = 0;
+        for (size_t i = 0; i < header[26]; ++i)
+            body += header[kPageHeader + i];
+        const bool begins = (header[5] & 2) != 0;
+        if (begins && !previousBegins)
+            starts.push_back(at);
+        previousBegins = begins;
+        at += kPageHeader + header[26] + body;
+    }
+    return starts;
+}
+
+std::optional<LastOggPages> ReadLastOggPages(ByteSource& source, uint64_t end)
+{
+    const size_t length = static_cast<size_t>(std::min<uint64_t>(kTailBytes, end));
     std::vector<uint8_t> tail(length);
-    if (source.readAt(*size - length, tail.data(), length) != length)
+    if (source.readAt(end - length, tail.data(), length) != length)
         return std::nullopt;
 
     struct Page {

@@ -1,9 +1,11 @@
-// The last pages of an Ogg stream, read from the end of the source, so that
-// the position the last page claims can be checked against the page before.
+// Page headers of an Ogg stream: where its chained links begin, and the last
+// pages, read from the end of the source, so that the position the last page
+// claims can be checked against the page before.
 #pragma once
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "audio/sources/ByteSource.h"
 
@@ -15,7 +17,13 @@ struct LastOggPages {
     uint64_t lastPackets = 0;     // packets that end in the last page
 };
 
-// Nothing when the end of the source does not hold two such pages.
-std::optional<LastOggPages> ReadLastOggPages(ByteSource& source);
+// The pages before `end`; nothing when the bytes there do not hold two such
+// pages.
+std::optional<LastOggPages> ReadLastOggPages(ByteSource& source, uint64_t end);
+
+// Offsets of the first pages of the links after the first (a run of
+// beginning-of-stream pages after other pages), found by walking the page
+// headers from the start; the walk stops at the first bytes that are no page.
+std::vector<uint64_t> OggLinkStarts(ByteSource& source);
 
 } // namespace audio

@@ -31,6 +31,7 @@ class VorbisDecoder final : public ExactLengthDecoder {
     // In place: the decoder state points into itself and cannot be moved.
     bool open()
     {
+        end_ = EndOfSoundLinks();
         if (!reopen())
             return false;
         const vorbis_info* info = ov_info(&file_, 0);
@@ -50,13 +51,15 @@ class VorbisDecoder final : public ExactLengthDecoder {
     static VorbisDecoder& Of(void* self) { return *static_cast<VorbisDecoder*>(self); }
     static size_t Read(void* out, size_t size, size_t count, void* self)
     {
-        return size == 0 ? 0 : Of(self).cursor_.read(out, size * count) / size;
+        SourceCursor& c = Of(self).cursor_;
+        const uint64_t left = Of(self).end_ > c.tell() ? Of(self).end_ - c.tell() : 0;
+        return size == 0 ? 0 : c.read(out, static_cast<size_t>(std::min<uint64_t>(size * count, left))) / size;
     }
     static int Seek(void* self, ogg_int64_t offset, int whence)
     {
         SourceCursor& c = Of(self).cursor_;
         const ogg_int64_t base = whence == SEEK_CUR ? static_cast<ogg_int64_t>(c.tell())
-            : whence == SEEK_END ? static_cast<ogg_int64_t>(c.size().value_or(0))
+            : whence == SEEK_END ? static_cast<ogg_int64_t>(Of(self).end_)
                                  : 0;
         if (base + offset < 0)
             return -1;
@@ -64,6 +67,28 @@ class VorbisDecoder final : public ExactLengthDecoder {
         return 0;
     }
     static long Tell(void* self) { return static_cast<long>(Of(self).cursor_.tell()); }
+
+    // Where the first link whose headers do not open ends the source. The
+    // library's own open of a chained source loses memory on such a link,
+    // so it never sees one: each is tried alone first.
+    uint64_t EndOfSoundLinks()
+    {
+        const uint64_t size = source_->size().value_or(0);
+        for (const uint64_t start : OggLinkStarts(*source_)) {
+            SourceCursor link(*source_, start);
+            std::swap(cursor_, link);
+            end_ = size - start;
+            OggVorbis_File probe{};
+            const ov_callbacks callbacks = {&Read, nullptr, nullptr, nullptr};
+            const bool opens = ov_test_callbacks(this, &probe, nullptr, 0, callbacks) == 0;
+            if (opens)
+                ov_clear(&probe);
+            std::swap(cursor_, link);
+            if (!opens)
+                return start;
+        }
+        return size;
+    }
 
     bool reopen()
     {
@@ -94,14 +119,14 @@ class VorbisDecoder final : public ExactLengthDecoder {
         }
         if (link == links)
             total = CheckedEnd(total);
-        return std::min(total, source_->size().value_or(0) * kMostFramesPerByte);
+        return std::min(total, end_ * kMostFramesPerByte);
     }
 
     // The end that decoding reaches, when the last page claims more frames
     // than its packets can hold.
     uint64_t CheckedEnd(uint64_t claimed)
     {
-        const auto last = ReadLastOggPages(*source_);
+        const auto last = ReadLastOggPages(*source_, end_);
         if (!last || last->lastGranule - last->previousGranule <= last->lastPackets * kMostFramesPerPacket)
             return claimed;
         const uint64_t excess = last->lastGranule - last->previousGranule;
@@ -145,6 +170,7 @@ class VorbisDecoder final : public ExactLengthDecoder {
 
     std::shared_ptr<ByteSource> source_;
     SourceCursor cursor_;
+    uint64_t end_ = 0;
     OggVorbis_File file_{};
     bool open_ = false;
     uint32_t rate_ = 0;

@@ -95,15 +95,25 @@ uint32_t OggCrc(const std::string& page)
     return crc;
 }
 
+// Puts `bytes` at `offset` of the page at `at` and gives it its checksum.
+void Rewrite(std::string& ogg, size_t at, size_t offset, const std::string& bytes)
+{
+    const size_t segments = static_cast<uint8_t>(ogg[at + 26]);
+    size_t length = 27 + segments;
+    for (size_t i = 0; i < segments; ++i)
+        length += static_cast<uint8_t>(ogg[at + 27 + i]);
+    std::string page = ogg.substr(at, length);
+    page.replace(offset, bytes.size(), bytes);
+    page.replace(22, 4, std::string(4, '\0'));
+    page.replace(22, 4, Le(OggCrc(page), 4));
+    ogg.replace(at, length, page);
+}
+
 // The Ogg file with its last page claiming `granule`.
 std::string WithLastGranule(std::string ogg, uint64_t granule)
 {
-    const size_t last = ogg.rfind("OggS");
-    std::string page = ogg.substr(last);
-    page.replace(6, 8, Le(granule, 8));
-    page.replace(22, 4, std::string(4, '\0'));
-    page.replace(22, 4, Le(OggCrc(page), 4));
-    return ogg.substr(0, last) + page;
+    Rewrite(ogg, ogg.rfind("OggS"), 6, Le(granule, 8));
+    return ogg;
 }
 
 std::string Tool(const std::string& arguments, int* status = nullptr)
@@ -140,6 +150,29 @@ TEST(HostileInput, AnOggWhoseLastPageClaimsAnEndlessStreamEndsWhereItsDataDoes)
     const std::string rendered = ScratchPath("endless.wav");
     Tool("render " + fixtures::ShellQuote(path) + " " + fixtures::ShellQuote(rendered));
     EXPECT_LT(std::filesystem::file_size(rendered), 2u * 44100 * 8);
+}
+
+TEST(HostileInput, AChainedOggWithADamagedLinkPlaysTheLinksBefore)
+{
+    const std::string wav = ScratchPath("link.wav");
+    ASSERT_TRUE(fixtures::WriteWav16(wav, 44100, 2, fixtures::ToInt16(fixtures::TestSignal(44100, 2, 22050))));
+    std::string chain;
+    for (const char* serial : {"101", "202", "303"}) {
+        const std::string link = ScratchPath(std::string("link") + serial + ".ogg");
+        ASSERT_TRUE(fixtures::EncodeOgg(wav, link, std::string("-q 0 -s ") + serial));
+        chain += ReadBytes(link);
+    }
+    auto whole = OpenWith("vorbis", Written("chain.ogg", chain));
+    ASSERT_TRUE(whole);
+    const uint64_t linkFrames = whole->lengthFrames() / 3;
+    EXPECT_EQ(whole->lengthFrames(), 3 * linkFrames);
+
+    // The second link's first page names a stream none of its pages belong to.
+    Rewrite(chain, ReadBytes(ScratchPath("link101.ogg")).size(), 14, Le(999, 4));
+    auto damaged = OpenWith("vorbis", Written("damaged-chain.ogg", chain));
+    ASSERT_TRUE(damaged);
+    EXPECT_EQ(damaged->lengthFrames(), linkFrames);
+    EXPECT_EQ(ReadAll(*damaged).size(), linkFrames * 2);
 }
 
 TEST(HostileInput, AStoppedRenderLeavesNoPartFile)

@@ -3,9 +3,15 @@
 // refused), plays and seeks with bounded work.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libswresample/swresample.h>
+}
 
 #include <cmath>
 #include <cstdio>
@@ -262,6 +268,56 @@ TEST(HostileInput, AnMp3TagClaimingMoreThanTheFileHoldsIsPassedOver)
     ASSERT_TRUE(reference);
     EXPECT_EQ(decoder->lengthFrames(), reference->lengthFrames());
     EXPECT_TRUE(ReadAll(*decoder) == ReadAll(*reference));
+}
+
+// What the process writes to its standard error while it lives.
+class StderrCapture {
+  public:
+    explicit StderrCapture(std::string path) : path_(std::move(path))
+    {
+        std::fflush(stderr);
+        saved_ = dup(2);
+        const int fd = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(fd, 2);
+        close(fd);
+    }
+    std::string finish()
+    {
+        std::fflush(stderr);
+        dup2(saved_, 2);
+        close(saved_);
+        return ReadBytes(path_);
+    }
+
+  private:
+    std::string path_;
+    int saved_;
+};
+
+TEST(HostileInput, FfmpegSaysNothingOnStderr)
+{
+    const std::string good = ReadBytes(GetFixture("wma").path);
+    std::string garbled = good;
+    for (size_t i = 40; i < std::min<size_t>(garbled.size(), 600); i += 7)
+        garbled[i] = static_cast<char>(garbled[i] * 31 + 7);
+    std::string scrambled = good;
+    for (size_t i = scrambled.size() / 3; i < scrambled.size(); i += 13)
+        scrambled[i] = static_cast<char>(~scrambled[i]);
+
+    StderrCapture capture(ScratchPath("stderr.txt"));
+    for (const std::string& bytes : {good.substr(0, good.size() / 3), garbled, scrambled}) {
+        std::string kind;
+        if (auto decoder = OpenByTrial(Written("damaged.wma", bytes), kind))
+            ReadAll(*decoder, 10 * 44100);
+    }
+    // A rate the resampler cannot take.
+    SwrContext* swr = nullptr;
+    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+    if (swr_alloc_set_opts2(&swr, &stereo, AV_SAMPLE_FMT_FLT, 44100, &stereo, AV_SAMPLE_FMT_FLT, 0, 0, nullptr) == 0) {
+        EXPECT_LT(swr_init(swr), 0);
+        swr_free(&swr);
+    }
+    EXPECT_EQ(capture.finish(), "");
 }
 
 } // namespace

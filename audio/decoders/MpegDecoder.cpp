@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "audio/AudioLibrary.h"
 #include "audio/decoders/ExactLengthDecoder.h"
@@ -15,12 +16,61 @@
 namespace audio {
 namespace {
 
-struct HandleDeleter {
-    void operator()(mpg123_handle* h) const
+// A new handle builds the library's tables, which costs more than opening a
+// file: closed handles are kept for the next decoders (the pool is never
+// destroyed, so handles kept at exit are still reachable).
+class HandlePool {
+  public:
+    static HandlePool& Instance()
+    {
+        static HandlePool* pool = new HandlePool;
+        return *pool;
+    }
+
+    // A handle with the library's default flags.
+    mpg123_handle* take()
+    {
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            if (!spare_.empty()) {
+                mpg123_handle* h = spare_.back();
+                spare_.pop_back();
+                mpg123_param(h, MPG123_FLAGS, defaultFlags_, 0);
+                return h;
+            }
+        }
+        int error = MPG123_OK;
+        mpg123_handle* h = mpg123_new(nullptr, &error);
+        if (h) {
+            long flags = 0;
+            double unused = 0;
+            mpg123_getparam(h, MPG123_FLAGS, &flags, &unused);
+            std::lock_guard<std::mutex> hold(lock_);
+            defaultFlags_ = flags;
+        }
+        return h;
+    }
+
+    void give(mpg123_handle* h)
     {
         mpg123_close(h);
+        std::lock_guard<std::mutex> hold(lock_);
+        if (spare_.size() < kSpare) {
+            spare_.push_back(h);
+            return;
+        }
         mpg123_delete(h);
     }
+
+  private:
+    static constexpr size_t kSpare = 4;
+    std::mutex lock_;
+    std::vector<mpg123_handle*> spare_;
+    long defaultFlags_ = 0;
+};
+
+struct HandleDeleter {
+    void operator()(mpg123_handle* h) const { HandlePool::Instance().give(h); }
 };
 using Mpg123 = std::unique_ptr<mpg123_handle, HandleDeleter>;
 
@@ -269,8 +319,7 @@ std::unique_ptr<Decoder> OpenMpegDecoder(const std::shared_ptr<ByteSource>& sour
     const auto probe = ProbeMpegStream(*source, header);
     if (!probe)
         return nullptr;
-    int error = MPG123_OK;
-    Mpg123 mh(mpg123_new(nullptr, &error));
+    Mpg123 mh(HandlePool::Instance().take());
     if (!mh)
         return nullptr;
     const bool scan = exactLength && NeedsScan(*probe);

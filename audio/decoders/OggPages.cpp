@@ -19,6 +19,21 @@ uint64_t Le(const uint8_t* p, int bytes)
     return v;
 }
 
+// The offset of the next "OggS" from `at`, if any.
+std::optional<uint64_t> NextCapture(ByteSource& source, uint64_t at)
+{
+    std::vector<uint8_t> block(65536);
+    for (;;) {
+        const size_t got = source.readAt(at, block.data(), block.size());
+        if (got < 4)
+            return std::nullopt;
+        for (size_t i = 0; i + 4 <= got; ++i)
+            if (std::memcmp(block.data() + i, "OggS", 4) == 0)
+                return at + i;
+        at += got - 3;
+    }
+}
+
 } // namespace
 
 std::vector<uint64_t> OggLinkStarts(ByteSource& source)
@@ -29,8 +44,14 @@ std::vector<uint64_t> OggLinkStarts(ByteSource& source)
     for (uint64_t at = 0;;) {
         const size_t got = source.readAt(at, header, sizeof header);
         if (got < kPageHeader || std::memcmp(header, "OggS", 4) != 0 || header[4] != 0
-            || got < kPageHeader + header[26])
-            break;
+            || got < kPageHeader + header[26]) {
+            // Damage between pages: the library looks for the next page too.
+            const auto next = got >= 4 ? NextCapture(source, at + 1) : std::nullopt;
+            if (!next)
+                break;
+            at = *next;
+            continue;
+        }
         size_t body = 0;
         for (size_t i = 0; i < header[26]; ++i)
             body += header[kPageHeader + i];

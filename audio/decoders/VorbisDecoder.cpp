@@ -3,7 +3,6 @@
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "audio/AudioLibrary.h"

@@ -193,7 +193,8 @@ TEST(HostileInput, AStoppedRenderLeavesNoPartFile)
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            freopen("/dev/null", "w", stderr);
+            const int quiet = open("/dev/null", O_WRONLY);
+            dup2(quiet, 2);
             execl(NILO_AUDIO_TOOL, NILO_AUDIO_TOOL, "render", midi.c_str(), out.c_str(), nullptr);
             _exit(127);
         }

@@ -114,6 +114,16 @@ TEST_F(MpegProbe, FramesMustStartAtOnceAfterTheTagAndChain)
     ASSERT_TRUE(probe);
     EXPECT_EQ(probe->audioStart, 138u * 2 + 10);
 
+    // A tag larger than the head the creation call reads first.
+    const uint32_t big = 100000;
+    std::string bigTag("ID3\x04\0\0", 6);
+    for (int shift = 21; shift >= 0; shift -= 7)
+        bigTag += static_cast<char>((big >> shift) & 0x7F);
+    probe = Probe(bigTag + std::string(big, '\0') + run);
+    ASSERT_TRUE(probe);
+    EXPECT_EQ(probe->audioStart, 10u + big);
+    EXPECT_EQ(probe->audioBytes, run.size());
+
     EXPECT_FALSE(Probe(id3 + std::string(1, '\0') + run)) << "a byte between tag and first frame";
     EXPECT_FALSE(Probe(std::string(32, '\0') + run)) << "leading junk";
     EXPECT_FALSE(Probe(frame + frame + std::string(5, '\x11') + run)) << "broken chain";

@@ -1,45 +1,57 @@
-// The creation calls: each tries its decoders and makes a channel of the
-// first that accepts the content.
+// The creation calls: each opens the file once, reads its header once, and
+// makes a channel of the first of its decoders in the table that accepts the
+// content.
 #include "AudioLibrary.h"
 #include "Library.h"
+#include "audio/decoders/DecoderTable.h"
 
 namespace audio {
 
 namespace {
 
-uint32_t RateOrOutput(uint32_t rate) { return rate != 0 ? rate : kOutputRate; }
+Handle Create(const std::string& path, ChannelKind kind, uint32_t flags, const DecoderOptions& options)
+{
+    return Library::Instance().addChannel(OpenFileByTrial(path, kind, options), kind, flags);
+}
 
 } // namespace
 
-Handle openFileChannel(const std::string& path, uint64_t offset, uint64_t length, uint32_t flags) {
-    if (offset != 0 || length != 0) return 0;
-    std::unique_ptr<Decoder> decoder = OpenMpegDecoder(path, (flags & kExactLength) != 0);
-    if (!decoder) decoder = OpenSndfileDecoder(path);
-    if (!decoder) decoder = OpenVorbisDecoder(path);
-    return Library::Instance().addChannel(std::move(decoder), ChannelKind::File, flags);
+Handle openFileChannel(const std::string& path, uint64_t offset, uint64_t length, uint32_t flags)
+{
+    if (offset != 0 || length != 0)
+        return 0;
+    DecoderOptions options;
+    options.exactLength = (flags & kExactLength) != 0;
+    return Create(path, ChannelKind::File, flags, options);
 }
 
-Handle openWmaChannel(const std::string& nameOrUrl, uint32_t flags) {
-    if (nameOrUrl.rfind("http://", 0) == 0) return 0;
-    return Library::Instance().addChannel(OpenWmaDecoder(nameOrUrl), ChannelKind::Wma, flags);
+Handle openWmaChannel(const std::string& nameOrUrl, uint32_t flags)
+{
+    if (nameOrUrl.rfind("http://", 0) == 0)
+        return 0;
+    return Create(nameOrUrl, ChannelKind::Wma, flags, {});
 }
 
 // Audio CD tracks come with the CD access work.
 Handle openCdChannel(const std::string&, uint32_t) { return 0; }
 
-Handle openModuleChannel(const std::string& path, uint64_t offset, uint64_t length, uint32_t flags,
-                         uint32_t rate) {
-    if (offset != 0 || length != 0) return 0;
-    return Library::Instance().addChannel(
-        OpenModuleDecoder(path, RateOrOutput(rate), (flags & kModuleInterpolate) != 0),
-        ChannelKind::Module, flags);
+Handle openModuleChannel(const std::string& path, uint64_t offset, uint64_t length, uint32_t flags, uint32_t rate)
+{
+    if (offset != 0 || length != 0)
+        return 0;
+    DecoderOptions options;
+    options.rate = rate != 0 ? rate : kOutputRate;
+    options.interpolate = (flags & kModuleInterpolate) != 0;
+    return Create(path, ChannelKind::Module, flags, options);
 }
 
-Handle openMidiChannel(const std::string& path, uint64_t offset, uint64_t length, uint32_t flags,
-                       uint32_t rate) {
-    if (offset != 0 || length != 0) return 0;
-    return Library::Instance().addChannel(OpenMidiDecoder(path, RateOrOutput(rate)),
-                                          ChannelKind::Midi, flags);
+Handle openMidiChannel(const std::string& path, uint64_t offset, uint64_t length, uint32_t flags, uint32_t rate)
+{
+    if (offset != 0 || length != 0)
+        return 0;
+    DecoderOptions options;
+    options.rate = rate != 0 ? rate : kOutputRate;
+    return Create(path, ChannelKind::Midi, flags, options);
 }
 
 } // namespace audio

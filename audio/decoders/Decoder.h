@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <string>
 
 namespace audio {
 
@@ -24,15 +23,27 @@ class Decoder {
     virtual bool seek(uint64_t frame) = 0;
 };
 
-// Each returns nullptr when the content is not its own (whatever the name).
+// Rates a source may claim; beyond them its header is damaged or hostile.
+constexpr uint32_t kLowestSourceRate = 1000;
+constexpr uint32_t kHighestSourceRate = 768000;
+
+class ByteSource;
+struct SourceHeader;
+
+// Each returns nullptr when the content is not its own (whatever the name),
+// looking at the header first. A decoder that accepts keeps the source.
 // The WMA and MIDI decoders live in plugins (DecoderPlugins.h), loaded for
-// the first file whose first bytes are those of their kind.
-std::unique_ptr<Decoder> OpenMpegDecoder(const std::string& path, bool exactLength);
-std::unique_ptr<Decoder> OpenSndfileDecoder(const std::string& path); // WAV, AIFF
-std::unique_ptr<Decoder> OpenVorbisDecoder(const std::string& path);
-std::unique_ptr<Decoder> OpenWmaDecoder(const std::string& path);
+// the first source whose first bytes are those of their kind.
+std::unique_ptr<Decoder> OpenMpegDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header,
+                                         bool exactLength);
+// WAV, AIFF
+std::unique_ptr<Decoder> OpenSndfileDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header);
+std::unique_ptr<Decoder> OpenVorbisDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header);
+std::unique_ptr<Decoder> OpenWmaDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header);
 // rate 0 = the output rate (44100).
-std::unique_ptr<Decoder> OpenModuleDecoder(const std::string& path, uint32_t rate, bool interpolate);
-std::unique_ptr<Decoder> OpenMidiDecoder(const std::string& path, uint32_t rate);
+std::unique_ptr<Decoder> OpenModuleDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header,
+                                           uint32_t rate, bool interpolate);
+std::unique_ptr<Decoder> OpenMidiDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header,
+                                         uint32_t rate);
 
 } // namespace audio

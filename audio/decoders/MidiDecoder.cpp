@@ -1,12 +1,12 @@
-// MIDI files played by FluidSynth from our own event list, in the MIDI
-// plugin: the song ends at its last track end (the library's own player runs
-// on for seconds), and a seek renders and drops the samples up to the target,
-// so it is exact.
+// MIDI files played by FluidSynth from our own reading of the events, in the
+// MIDI plugin: the song ends at its last track end (the library's own player
+// runs on for seconds), but no later than its last event can still be heard.
+// A short seek renders and drops the samples up to the target, so it is
+// exact; a long one passes the events before the target to the synthesizer
+// without their notes or sound, and renders only the last moments.
 #include <fluidsynth.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "audio/AudioLibrary.h"
@@ -19,6 +19,11 @@ namespace audio {
 namespace {
 
 constexpr size_t kDiscardChunk = 4096;
+// Seconds a sound may ring after the last event; the song ends then at the latest.
+constexpr uint64_t kLastEventRing = 10;
+// Seeks this far (in seconds) are rendered; longer ones render only as much
+// before the target, so that notes begun there are heard.
+constexpr uint64_t kRenderedSeek = 5;
 
 class Synth {
   public:
@@ -57,7 +62,13 @@ class Synth {
     fluid_synth_t* synth_ = nullptr;
 };
 
-void Send(fluid_synth_t* synth, const MidiEvent& e, const MidiSong& song)
+bool IsNote(const MidiEvent& e)
+{
+    const uint8_t kind = e.status & 0xF0;
+    return kind == 0x80 || kind == 0x90 || kind == 0xA0;
+}
+
+void Send(fluid_synth_t* synth, const MidiEvent& e)
 {
     const int channel = e.status & 0x0F;
     switch (e.status & 0xF0) {
@@ -87,8 +98,8 @@ void Send(fluid_synth_t* synth, const MidiEvent& e, const MidiSong& song)
         break;
     case 0xF0:
         if (e.sysexLength > 0)
-            fluid_synth_sysex(synth, reinterpret_cast<const char*>(song.sysex.data() + e.sysexOffset),
-                              static_cast<int>(e.sysexLength), nullptr, nullptr, nullptr, 0);
+            fluid_synth_sysex(synth, reinterpret_cast<const char*>(e.sysex), static_cast<int>(e.sysexLength), nullptr,
+                              nullptr, nullptr, 0);
         break;
     }
 }
@@ -98,10 +109,7 @@ class MidiDecoder final : public ExactLengthDecoder {
     MidiDecoder(MidiSong song, std::shared_ptr<SharedSoundFont> font, uint32_t rate)
         : song_(std::move(song)), font_(std::move(font)), rate_(rate)
     {
-        eventFrames_.reserve(song_.events.size());
-        for (const MidiEvent& e : song_.events)
-            eventFrames_.push_back(song_.frameAt(e.tick, rate_));
-        setLength(song_.lengthFrames(rate_));
+        setLength(std::min(song_.lengthFrames(rate_), song_.frameAt(song_.lastEventTick, rate_) + kLastEventRing * rate_));
         restart();
     }
     bool ok() const { return synth_ && synth_->ok(); }
@@ -115,8 +123,16 @@ class MidiDecoder final : public ExactLengthDecoder {
     {
         synth_.reset();
         synth_ = std::make_unique<Synth>(font_, rate_);
-        nextEvent_ = 0;
+        events_ = std::make_unique<MidiEventReader>(song_);
+        fetch();
         rendered_ = 0;
+    }
+
+    void fetch()
+    {
+        pending_ = events_->next(event_);
+        if (pending_)
+            eventFrame_ = song_.frameAt(event_.tick, rate_);
     }
 
     size_t decode(float* out, size_t frames) override
@@ -126,11 +142,11 @@ class MidiDecoder final : public ExactLengthDecoder {
         std::lock_guard<std::mutex> hold(font_->lock());
         size_t done = 0;
         while (done < frames) {
-            while (nextEvent_ < eventFrames_.size() && eventFrames_[nextEvent_] <= rendered_)
-                Send(synth_->get(), song_.events[nextEvent_++], song_);
+            for (; pending_ && eventFrame_ <= rendered_; fetch())
+                Send(synth_->get(), event_);
             uint64_t upTo = rendered_ + std::min<size_t>(frames - done, kDiscardChunk);
-            if (nextEvent_ < eventFrames_.size())
-                upTo = std::min(upTo, eventFrames_[nextEvent_]);
+            if (pending_)
+                upTo = std::min(upTo, eventFrame_);
             const int n = static_cast<int>(upTo - rendered_);
             float* at = out + 2 * done;
             fluid_synth_write_float(synth_->get(), n, at, 0, 2, at, 1, 2);
@@ -140,10 +156,27 @@ class MidiDecoder final : public ExactLengthDecoder {
         return done;
     }
 
+    // Moves to `frame` without sound: what the events before it set
+    // (programs, controllers, pitch bend, SysEx) is sent, their notes are not.
+    void skipTo(uint64_t frame)
+    {
+        if (!ok())
+            return;
+        std::lock_guard<std::mutex> hold(font_->lock());
+        fluid_synth_all_sounds_off(synth_->get(), -1);
+        for (; pending_ && eventFrame_ < frame; fetch())
+            if (!IsNote(event_))
+                Send(synth_->get(), event_);
+        rendered_ = frame;
+    }
+
     bool seekSource(uint64_t frame) override
     {
+        const uint64_t leadIn = kRenderedSeek * rate_;
         if (frame < rendered_)
             restart();
+        if (frame - rendered_ > leadIn)
+            skipTo(frame - leadIn);
         std::vector<float> scratch(2 * kDiscardChunk);
         while (rendered_ < frame) {
             const size_t n = static_cast<size_t>(std::min<uint64_t>(frame - rendered_, kDiscardChunk));
@@ -156,31 +189,24 @@ class MidiDecoder final : public ExactLengthDecoder {
     MidiSong song_;
     std::shared_ptr<SharedSoundFont> font_;
     uint32_t rate_;
-    std::vector<uint64_t> eventFrames_;
     std::unique_ptr<Synth> synth_;
-    size_t nextEvent_ = 0;
+    std::unique_ptr<MidiEventReader> events_;
+    MidiEvent event_;
+    bool pending_ = false;
+    uint64_t eventFrame_ = 0;
     uint64_t rendered_ = 0;
 };
 
-bool ReadFile(const std::string& path, std::string& data)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
-std::unique_ptr<Decoder> MakeMidiDecoder(const std::string& path, uint32_t rate)
+std::unique_ptr<Decoder> MakeMidiDecoder(ByteSource& source, uint32_t rate)
 {
     if (rate == 0)
         rate = 44100;
     if (rate < 8000 || rate > 96000)
         return nullptr;
     std::string data;
-    if (!ReadFile(path, data))
+    if (!ReadWholeSource(source, data))
         return nullptr;
-    auto song = ParseMidiFile(reinterpret_cast<const uint8_t*>(data.data()), data.size());
+    auto song = ParseMidiFile(std::move(data));
     if (!song || song->lengthFrames(rate) == 0)
         return nullptr;
     auto font = SharedSoundFont::get();
@@ -195,7 +221,7 @@ std::unique_ptr<Decoder> MakeMidiDecoder(const std::string& path, uint32_t rate)
 } // namespace
 } // namespace audio
 
-NILO_PLUGIN_ENTRY audio::Decoder* nilo_open_midi_decoder_v1(const char* path, uint32_t rate)
+NILO_PLUGIN_ENTRY audio::Decoder* nilo_open_midi_decoder_v2(audio::ByteSource* source, uint32_t rate)
 {
-    return audio::MakeMidiDecoder(path, rate).release();
+    return source ? audio::MakeMidiDecoder(*source, rate).release() : nullptr;
 }

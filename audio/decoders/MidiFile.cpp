@@ -15,10 +15,15 @@ uint32_t BigEndian(const uint8_t* p, int bytes)
     return v;
 }
 
+int DataBytes(uint8_t status)
+{
+    const uint8_t kind = status & 0xF0;
+    return kind == 0xC0 || kind == 0xD0 ? 1 : 2;
+}
+
 class TrackReader {
   public:
-    TrackReader(const uint8_t* data, size_t size) : p_(data), end_(data + size) {}
-    bool atEnd() const { return p_ >= end_; }
+    TrackReader(const uint8_t*& at, const uint8_t* end) : p_(at), end_(end) {}
     bool byte(uint8_t& b)
     {
         if (p_ >= end_)
@@ -50,96 +55,87 @@ class TrackReader {
     }
 
   private:
-    const uint8_t* p_;
+    const uint8_t*& p_;
     const uint8_t* end_;
 };
 
-int DataBytes(uint8_t status)
-{
-    const uint8_t kind = status & 0xF0;
-    return kind == 0xC0 || kind == 0xD0 ? 1 : 2;
-}
+struct Meta {
+    uint8_t type = 0;
+    const uint8_t* body = nullptr;
+    uint32_t length = 0;
+};
 
-// Reads one track's events into the song; stops quietly at damage, keeping
-// what came before. Returns the track's end tick.
-uint64_t ReadTrack(const uint8_t* data, size_t size, MidiSong& song, std::vector<MidiTempoChange>& tempos)
+enum class Item { Event, Meta, End };
+
+// The next item of a track from `at`: a channel message or SysEx, a meta
+// event other than the track's end, or the end (its end event, the end of
+// its bytes, or damage). `tick` and `running` carry the track's state.
+Item ReadItem(const uint8_t*& at, const uint8_t* end, uint64_t& tick, uint8_t& running, MidiEvent& e, Meta& meta)
 {
-    TrackReader in(data, size);
-    uint64_t tick = 0;
-    uint8_t running = 0;
-    while (!in.atEnd()) {
+    TrackReader in(at, end);
+    for (;;) {
         uint32_t delta = 0;
         uint8_t b = 0;
         if (!in.quantity(delta) || !in.byte(b))
-            break;
+            return Item::End;
         tick += delta;
         if (b == 0xFF) {
-            uint8_t type = 0;
-            uint32_t length = 0;
-            const uint8_t* body = nullptr;
-            if (!in.byte(type) || !in.quantity(length) || !in.bytes(length, body))
-                break;
-            if (type == 0x2F)
-                return tick;
-            if (type == 0x51 && length >= 3)
-                tempos.push_back({tick, std::max<uint32_t>(BigEndian(body, 3), 1)});
-            continue;
+            if (!in.byte(meta.type) || !in.quantity(meta.length) || !in.bytes(meta.length, meta.body)
+                || meta.type == 0x2F)
+                return Item::End;
+            return Item::Meta;
         }
         if (b == 0xF0 || b == 0xF7) {
             uint32_t length = 0;
             const uint8_t* body = nullptr;
             if (!in.quantity(length) || !in.bytes(length, body))
-                break;
-            if (b == 0xF0) {
-                const uint32_t kept = length > 0 && body[length - 1] == 0xF7 ? length - 1 : length;
-                MidiEvent e;
-                e.tick = tick;
-                e.status = 0xF0;
-                e.sysexOffset = static_cast<uint32_t>(song.sysex.size());
-                e.sysexLength = kept;
-                song.sysex.insert(song.sysex.end(), body, body + kept);
-                song.events.push_back(e);
-            }
-            continue;
+                return Item::End;
+            if (b == 0xF7)
+                continue;
+            e = MidiEvent{};
+            e.tick = tick;
+            e.status = 0xF0;
+            e.sysex = body;
+            e.sysexLength = length > 0 && body[length - 1] == 0xF7 ? length - 1 : length;
+            return Item::Event;
         }
-        MidiEvent e;
+        e = MidiEvent{};
         e.tick = tick;
         if (b & 0x80) {
             if (b >= 0xF0)
-                break;
+                return Item::End;
             running = b;
             if (!in.byte(e.data1))
-                break;
+                return Item::End;
         } else {
             if (running == 0)
-                break;
+                return Item::End;
             e.data1 = b;
         }
         e.status = running;
         if (DataBytes(running) == 2 && !in.byte(e.data2))
-            break;
+            return Item::End;
         if ((e.data1 | e.data2) & 0x80)
-            break;
-        song.events.push_back(e);
+            return Item::End;
+        return Item::Event;
     }
-    return tick;
 }
 
 // An RMID file wraps a Standard MIDI File in its RIFF "data" chunk; other
-// data is taken as it is.
-std::pair<const uint8_t*, size_t> Unwrapped(const uint8_t* data, size_t size)
+// data is taken as it is. Returns the offset and length of the file.
+std::pair<size_t, size_t> Unwrapped(const uint8_t* data, size_t size)
 {
     if (size < 12 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "RMID", 4) != 0)
-        return {data, size};
+        return {0, size};
     for (size_t at = 12; size - at >= 8;) {
         const uint32_t claimed = data[at + 4] | data[at + 5] << 8 | data[at + 6] << 16
             | static_cast<uint32_t>(data[at + 7]) << 24;
         const size_t length = std::min<size_t>(claimed, size - at - 8);
         if (std::memcmp(data + at, "data", 4) == 0)
-            return {data + at + 8, length};
+            return {at + 8, length};
         at += std::min<size_t>(8 + length + (length & 1), size - at);
     }
-    return {data, 0};
+    return {0, 0};
 }
 
 } // namespace
@@ -179,9 +175,65 @@ uint64_t MidiSong::frameAt(uint64_t tick, uint32_t rate) const
     return static_cast<uint64_t>(time * rate / (static_cast<unsigned __int128>(ticksPerQuarter_) * 1000000u));
 }
 
-std::optional<MidiSong> ParseMidiFile(const uint8_t* wrapped, size_t wrappedSize)
+MidiEventReader::MidiEventReader(const MidiSong& song)
 {
-    const auto [data, size] = Unwrapped(wrapped, wrappedSize);
+    const auto* base = reinterpret_cast<const uint8_t*>(song.data_.data());
+    cursors_.resize(song.tracks_.size());
+    for (size_t i = 0; i < cursors_.size(); ++i) {
+        cursors_[i].at = base + song.tracks_[i].offset;
+        cursors_[i].end = cursors_[i].at + song.tracks_[i].length;
+        if (advance(cursors_[i]))
+            push(i);
+    }
+}
+
+bool MidiEventReader::advance(Cursor& c)
+{
+    Meta meta;
+    for (;;) {
+        switch (ReadItem(c.at, c.end, c.tick, c.running, c.pending, meta)) {
+        case Item::Event:
+            return true;
+        case Item::Meta:
+            continue;
+        case Item::End:
+            c.at = c.end;
+            return false;
+        }
+    }
+}
+
+bool MidiEventReader::later(size_t a, size_t b) const
+{
+    const uint64_t ta = cursors_[a].pending.tick;
+    const uint64_t tb = cursors_[b].pending.tick;
+    return ta != tb ? ta > tb : a > b;
+}
+
+void MidiEventReader::push(size_t track)
+{
+    heap_.push_back(track);
+    std::push_heap(heap_.begin(), heap_.end(), [this](size_t a, size_t b) { return later(a, b); });
+}
+
+bool MidiEventReader::next(MidiEvent& event)
+{
+    if (heap_.empty())
+        return false;
+    std::pop_heap(heap_.begin(), heap_.end(), [this](size_t a, size_t b) { return later(a, b); });
+    const size_t track = heap_.back();
+    heap_.pop_back();
+    event = cursors_[track].pending;
+    if (advance(cursors_[track]))
+        push(track);
+    return true;
+}
+
+std::optional<MidiSong> ParseMidiFile(std::string bytes)
+{
+    const auto* whole = reinterpret_cast<const uint8_t*>(bytes.data());
+    const auto [offset, size] = Unwrapped(whole, bytes.size());
+    const uint8_t* data = whole + offset;
     if (size < 14 || std::memcmp(data, "MThd", 4) != 0)
         return std::nullopt;
     const uint32_t headerLength = BigEndian(data + 4, 4);
@@ -199,23 +251,38 @@ std::optional<MidiSong> ParseMidiFile(const uint8_t* wrapped, size_t wrappedSize
     MidiSong song;
     std::vector<MidiTempoChange> tempos;
     size_t at = 8 + headerLength;
-    uint32_t found = 0;
-    while (found < tracks && size - at >= 8) {
+    while (song.tracks_.size() < tracks && size - at >= 8) {
         const uint32_t claimed = BigEndian(data + at + 4, 4);
-        const bool isTrack = std::memcmp(data + at, "MTrk", 4) == 0;
         const size_t length = std::min<size_t>(claimed, size - at - 8);
-        if (isTrack) {
-            song.endTick = std::max(song.endTick, ReadTrack(data + at + 8, length, song, tempos));
-            ++found;
+        if (std::memcmp(data + at, "MTrk", 4) == 0) {
+            song.tracks_.push_back({offset + at + 8, length});
+            const uint8_t* p = data + at + 8;
+            uint64_t tick = 0;
+            uint8_t running = 0;
+            MidiEvent e;
+            Meta meta;
+            for (Item item; (item = ReadItem(p, data + at + 8 + length, tick, running, e, meta)) != Item::End;) {
+                if (item == Item::Event) {
+                    song.lastEventTick = std::max(song.lastEventTick, tick);
+                    ++song.eventCount;
+                } else if (meta.type == 0x51 && meta.length >= 3) {
+                    tempos.push_back({tick, std::max<uint32_t>(BigEndian(meta.body, 3), 1)});
+                }
+            }
+            song.endTick = std::max(song.endTick, tick);
         }
         at += 8 + length;
     }
-    if (found == 0)
+    if (song.tracks_.empty())
         return std::nullopt;
-    std::stable_sort(song.events.begin(), song.events.end(),
-                     [](const MidiEvent& a, const MidiEvent& b) { return a.tick < b.tick; });
     song.setTiming(division, std::move(tempos));
+    song.data_ = std::move(bytes);
     return song;
+}
+
+std::optional<MidiSong> ParseMidiFile(const uint8_t* data, size_t size)
+{
+    return ParseMidiFile(std::string(reinterpret_cast<const char*>(data), size));
 }
 
 } // namespace audio

@@ -3,13 +3,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "audio/AudioLibrary.h"
 #include "audio/decoders/ExactLengthDecoder.h"
-#include "platform/TextFile.h"
+#include "audio/decoders/SourceHeader.h"
 
 namespace audio {
 namespace {
@@ -47,20 +46,13 @@ uint32_t TypeOf(const std::string& type)
 
 // Cheap refusal of most foreign files before reading them whole; small files
 // get "want more data" and are decided by the full load.
-bool HeaderMayBeModule(const std::string& path)
+bool HeaderMayBeModule(const SourceHeader& header)
 {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
+    if (!header.size || *header.size == 0)
         return false;
-    std::vector<uint8_t> head(openmpt_probe_file_header_get_recommended_size());
-    const size_t got = std::fread(head.data(), 1, head.size(), f);
-    const bool seekable = fseeko(f, 0, SEEK_END) == 0;
-    const off_t size = seekable ? ftello(f) : -1;
-    std::fclose(f);
-    if (size <= 0)
-        return false;
-    const int result = openmpt_probe_file_header(OPENMPT_PROBE_FILE_HEADER_FLAGS_DEFAULT, head.data(), got,
-                                                 static_cast<uint64_t>(size), openmpt_log_func_silent, nullptr,
+    const size_t wanted = std::min(openmpt_probe_file_header_get_recommended_size(), header.head.size());
+    const int result = openmpt_probe_file_header(OPENMPT_PROBE_FILE_HEADER_FLAGS_DEFAULT, header.head.data(), wanted,
+                                                 *header.size, openmpt_log_func_silent, nullptr,
                                                  openmpt_error_func_ignore, nullptr, nullptr, nullptr);
     return result != OPENMPT_PROBE_FILE_HEADER_RESULT_FAILURE;
 }
@@ -133,14 +125,15 @@ class ModuleDecoder final : public ExactLengthDecoder {
 
 } // namespace
 
-std::unique_ptr<Decoder> OpenModuleDecoder(const std::string& path, uint32_t rate, bool interpolate)
+std::unique_ptr<Decoder> OpenModuleDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header,
+                                           uint32_t rate, bool interpolate)
 {
     if (rate == 0)
         rate = kDefaultRate;
-    if (rate < 8000 || rate > 192000 || !HeaderMayBeModule(path))
+    if (rate < 8000 || rate > 192000 || !HeaderMayBeModule(header))
         return nullptr;
     std::string data;
-    if (!platform::ReadWholeFile(path, data) || data.empty())
+    if (!ReadWholeSource(*source, data) || data.empty())
         return nullptr;
     const openmpt_module_initial_ctl ctls[] = {{"play.at_end", "stop"}, {"seek.sync_samples", "1"}, {nullptr, nullptr}};
     Module module(openmpt_module_create_from_memory2(data.data(), data.size(), openmpt_log_func_silent, nullptr,

@@ -1,13 +1,15 @@
-// Strict recognition of an MPEG audio file: after any ID3v2 blocks the first
-// frame starts at once and a run of frames of one stream follows. Decoders
-// that resynchronise find "frames" in almost anything; this does not.
+// Strict recognition of an MPEG audio source: after any ID3v2 blocks the
+// first frame starts at once and a run of frames of one stream follows.
+// Decoders that resynchronise find "frames" in almost anything; this does
+// not. Only a source whose ID3v2 block claims more bytes than there are is
+// searched for its first run of frames.
 #pragma once
 
 #include <cstdint>
 #include <optional>
-#include <string>
 
 #include "audio/decoders/MpegFrameHeader.h"
+#include "audio/decoders/SourceHeader.h"
 
 namespace audio {
 
@@ -18,11 +20,11 @@ struct MpegStreamProbe {
     std::optional<MpegVbrInfo> vbr;
 };
 
-// Frames that must chain from the start (fewer when the file ends first).
+// Frames that must chain from the start (fewer when the source ends first).
 constexpr int kMpegFramesToConfirm = 4;
 
-std::optional<MpegStreamProbe> ProbeMpegStream(const std::string& path);
-// The same through an open descriptor, read without moving its position.
-std::optional<MpegStreamProbe> ProbeMpegStream(int fd);
+// Looks at the header first; only a source it accepts is read (its end, for
+// trailing tags).
+std::optional<MpegStreamProbe> ProbeMpegStream(ByteSource& source, const SourceHeader& header);
 
 } // namespace audio

@@ -1,45 +1,25 @@
-// The WMA and MIDI decoders as the program sees them: a look at the file's
+// The WMA and MIDI decoders as the program sees them: a look at the source's
 // first bytes decides whether the plugin is needed at all, so trying an MP3,
 // a WAV or a module loads neither FFmpeg nor FluidSynth. A plugin that cannot
-// be loaded makes its decoder refuse every file (the creation call gives 0);
-// it never stops the program.
-#include <cstdio>
+// be loaded makes its decoder refuse every source (the creation call gives
+// 0); it never stops the program.
 #include <cstring>
-#include <string>
 
 #include "audio/decoders/DecoderPlugins.h"
+#include "audio/decoders/SourceHeader.h"
 #include "audio/plugins/PluginLibrary.h"
 
 namespace audio {
 namespace {
 
 // The ASF header object's GUID, which every ASF file begins with.
-constexpr unsigned char kAsfHeader[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
-                                          0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-
-// The file's first bytes, fewer when it is shorter.
-std::string FileHead(const std::string& path, size_t bytes)
-{
-    std::string head(bytes, '\0');
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    head.resize(f ? std::fread(head.data(), 1, bytes, f) : 0);
-    if (f)
-        std::fclose(f);
-    return head;
-}
-
-bool IsAsf(const std::string& path)
-{
-    const std::string head = FileHead(path, sizeof kAsfHeader);
-    return head.size() == sizeof kAsfHeader && std::memcmp(head.data(), kAsfHeader, sizeof kAsfHeader) == 0;
-}
+constexpr char kAsfHeader[16] = {'\x30', '\x26', '\xB2', '\x75', '\x8E', '\x66', '\xCF', '\x11',
+                                 '\xA6', '\xD9', '\x00', '\xAA', '\x00', '\x62', '\xCE', '\x6C'};
 
 // A Standard MIDI File, or one wrapped in a RIFF RMID file.
-bool IsMidi(const std::string& path)
+bool IsMidi(const SourceHeader& header)
 {
-    const std::string head = FileHead(path, 12);
-    return head.compare(0, 4, "MThd") == 0
-        || (head.size() == 12 && head.compare(0, 4, "RIFF") == 0 && head.compare(8, 4, "RMID") == 0);
+    return header.startsWith("MThd", 4) || (header.startsWith("RIFF", 4) && header.startsWith("RMID", 4, 8));
 }
 
 template <typename Entry>
@@ -48,22 +28,50 @@ Entry PluginEntry(const char* plugin, const char* entry)
     return reinterpret_cast<Entry>(LibrarySymbol(PluginPath(plugin), entry));
 }
 
-} // namespace
+// A plugin's decoder with the source it reads, which it does not own.
+class SourceKeepingDecoder final : public Decoder {
+  public:
+    SourceKeepingDecoder(std::shared_ptr<ByteSource> source, Decoder* decoder)
+        : source_(std::move(source)), decoder_(decoder)
+    {
+    }
+    uint32_t rate() const override { return decoder_->rate(); }
+    uint32_t channels() const override { return decoder_->channels(); }
+    uint32_t typeCode() const override { return decoder_->typeCode(); }
+    uint64_t lengthFrames() const override { return decoder_->lengthFrames(); }
+    size_t read(float* out, size_t frames) override { return decoder_->read(out, frames); }
+    bool seek(uint64_t frame) override { return decoder_->seek(frame); }
 
-std::unique_ptr<Decoder> OpenWmaDecoder(const std::string& path)
+  private:
+    // Declared first: the decoder reads the source until it is deleted.
+    std::shared_ptr<ByteSource> source_;
+    std::unique_ptr<Decoder> decoder_;
+};
+
+std::unique_ptr<Decoder> Kept(const std::shared_ptr<ByteSource>& source, Decoder* decoder)
 {
-    if (!IsAsf(path))
+    if (!decoder)
         return nullptr;
-    const auto open = PluginEntry<WmaPluginEntry>(kWmaPlugin, kWmaPluginEntry);
-    return std::unique_ptr<Decoder>(open ? open(path.c_str()) : nullptr);
+    return std::make_unique<SourceKeepingDecoder>(source, decoder);
 }
 
-std::unique_ptr<Decoder> OpenMidiDecoder(const std::string& path, uint32_t rate)
+} // namespace
+
+std::unique_ptr<Decoder> OpenWmaDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header)
 {
-    if (!IsMidi(path))
+    if (!header.startsWith(kAsfHeader, sizeof kAsfHeader))
+        return nullptr;
+    const auto open = PluginEntry<WmaPluginEntry>(kWmaPlugin, kWmaPluginEntry);
+    return open ? Kept(source, open(source.get())) : nullptr;
+}
+
+std::unique_ptr<Decoder> OpenMidiDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header,
+                                         uint32_t rate)
+{
+    if (!IsMidi(header))
         return nullptr;
     const auto open = PluginEntry<MidiPluginEntry>(kMidiPlugin, kMidiPluginEntry);
-    return std::unique_ptr<Decoder>(open ? open(path.c_str(), rate) : nullptr);
+    return open ? Kept(source, open(source.get(), rate)) : nullptr;
 }
 
 } // namespace audio

@@ -19,8 +19,8 @@ constexpr uint64_t kWarmUpFrames = 4;
 
 class WmaDecoder final : public ExactLengthDecoder {
   public:
-    WmaDecoder(std::string path, std::unique_ptr<WmaSource> source, WmaPacketIndex index)
-        : path_(std::move(path)), source_(std::move(source)), index_(std::move(index)),
+    WmaDecoder(ByteSource& bytes, std::unique_ptr<WmaSource> source, WmaPacketIndex index)
+        : bytes_(bytes), source_(std::move(source)), index_(std::move(index)),
           rate_(source_->rate()), channels_(source_->channels())
     {
         setLength(index_.totalFrames);
@@ -61,7 +61,7 @@ class WmaDecoder final : public ExactLengthDecoder {
 
     bool restartFromStart()
     {
-        auto fresh = WmaSource::open(path_);
+        auto fresh = WmaSource::open(bytes_);
         if (!fresh)
             return false;
         source_ = std::move(fresh);
@@ -121,7 +121,7 @@ class WmaDecoder final : public ExactLengthDecoder {
         return true;
     }
 
-    std::string path_;
+    ByteSource& bytes_;
     std::unique_ptr<WmaSource> source_;
     WmaPacketIndex index_;
     uint32_t rate_;
@@ -135,31 +135,31 @@ class WmaDecoder final : public ExactLengthDecoder {
     uint64_t produced_ = 0;
 };
 
-std::unique_ptr<Decoder> MakeWmaDecoder(const std::string& path)
+std::unique_ptr<Decoder> MakeWmaDecoder(ByteSource& bytes)
 {
-    auto source = WmaSource::open(path);
+    auto source = WmaSource::open(bytes);
     if (!source)
         return nullptr;
     std::optional<WmaPacketIndex> index;
     if (source->oneFramePerPacket())
         index = CountWmaFrames(*source, false);
     if (!index) {
-        source = WmaSource::open(path);
+        source = WmaSource::open(bytes);
         if (source)
             index = CountWmaFrames(*source, true);
     }
     if (!index || index->totalFrames == 0)
         return nullptr;
-    source = WmaSource::open(path);
+    source = WmaSource::open(bytes);
     if (!source)
         return nullptr;
-    return std::make_unique<WmaDecoder>(path, std::move(source), std::move(*index));
+    return std::make_unique<WmaDecoder>(bytes, std::move(source), std::move(*index));
 }
 
 } // namespace
 } // namespace audio
 
-NILO_PLUGIN_ENTRY audio::Decoder* nilo_open_wma_decoder_v1(const char* path)
+NILO_PLUGIN_ENTRY audio::Decoder* nilo_open_wma_decoder_v2(audio::ByteSource* source)
 {
-    return audio::MakeWmaDecoder(path).release();
+    return source ? audio::MakeWmaDecoder(*source).release() : nullptr;
 }

@@ -9,6 +9,8 @@ extern "C" {
 #include <mutex>
 
 #include "audio/decoders/AvFrameSamples.h"
+#include "audio/decoders/Decoder.h"
+#include "audio/plugins/QuietAvLog.h"
 
 namespace audio {
 namespace {
@@ -29,18 +31,56 @@ bool UsesBitReservoir(const AVCodecParameters& par)
     return (par.extradata[at] & 2) != 0;
 }
 
+constexpr int kIoBufferBytes = 32768;
+
 } // namespace
 
-std::unique_ptr<WmaSource> WmaSource::open(const std::string& path)
+int WmaSource::Read(void* self, uint8_t* out, int size)
+{
+    const size_t got = size > 0 ? static_cast<WmaSource*>(self)->cursor_.read(out, static_cast<size_t>(size)) : 0;
+    return got > 0 ? static_cast<int>(got) : AVERROR_EOF;
+}
+
+int64_t WmaSource::Seek(void* self, int64_t offset, int whence)
+{
+    SourceCursor& c = static_cast<WmaSource*>(self)->cursor_;
+    const auto size = c.size();
+    whence &= ~AVSEEK_FORCE;
+    if (whence == AVSEEK_SIZE)
+        return size ? static_cast<int64_t>(*size) : -1;
+    const int64_t base = whence == SEEK_CUR ? static_cast<int64_t>(c.tell())
+        : whence == SEEK_END               ? (size ? static_cast<int64_t>(*size) : -1)
+                                           : 0;
+    if (base < 0 || base + offset < 0)
+        return -1;
+    c.seek(static_cast<uint64_t>(base + offset));
+    return base + offset;
+}
+
+std::unique_ptr<WmaSource> WmaSource::open(ByteSource& bytes)
 {
     static std::once_flag quiet;
-    std::call_once(quiet, [] { av_log_set_level(AV_LOG_FATAL); });
+    std::call_once(quiet, [] { av_log_set_callback(QuietAvLog); });
 
     const AVInputFormat* asf = av_find_input_format("asf");
     if (asf == nullptr)
         return nullptr;
-    std::unique_ptr<WmaSource> source(new WmaSource);
-    if (avformat_open_input(&source->format_, path.c_str(), asf, nullptr) < 0)
+    std::unique_ptr<WmaSource> source(new WmaSource(bytes));
+    auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
+    if (buffer)
+        source->io_ = avio_alloc_context(buffer, kIoBufferBytes, 0, source.get(), &WmaSource::Read, nullptr,
+                                         &WmaSource::Seek);
+    if (!source->io_) {
+        av_free(buffer);
+        return nullptr;
+    }
+    source->format_ = avformat_alloc_context();
+    if (!source->format_)
+        return nullptr;
+    source->format_->pb = source->io_;
+    source->format_->flags |= AVFMT_FLAG_CUSTOM_IO;
+    // The context is freed on failure.
+    if (avformat_open_input(&source->format_, nullptr, asf, nullptr) < 0)
         return nullptr;
     for (unsigned i = 0; i < source->format_->nb_streams; ++i) {
         AVStream* stream = source->format_->streams[i];
@@ -64,6 +104,9 @@ WmaSource::~WmaSource()
 {
     avcodec_free_context(&codec_);
     avformat_close_input(&format_);
+    if (io_)
+        av_freep(&io_->buffer);
+    avio_context_free(&io_);
     av_packet_free(&packet_);
     av_frame_free(&frame_);
 }
@@ -77,7 +120,8 @@ bool WmaSource::openDecoder()
     if (!codec_ || avcodec_parameters_to_context(codec_, par) < 0)
         return false;
     codec_->thread_count = 1;
-    if (avcodec_open2(codec_, decoder, nullptr) < 0 || codec_->sample_rate <= 0 || codec_->ch_layout.nb_channels <= 0)
+    if (avcodec_open2(codec_, decoder, nullptr) < 0 || codec_->sample_rate < static_cast<int>(kLowestSourceRate)
+        || codec_->sample_rate > static_cast<int>(kHighestSourceRate) || codec_->ch_layout.nb_channels <= 0)
         return false;
     rate_ = static_cast<uint32_t>(codec_->sample_rate);
     channels_ = static_cast<uint32_t>(codec_->ch_layout.nb_channels);

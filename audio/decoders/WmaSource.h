@@ -1,6 +1,6 @@
-// One WMA stream of an ASF file: the demuxer and a decoder of its own, fresh
-// at every opening, so that decoding from the start always gives the same
-// samples.
+// One WMA stream of an ASF source: the demuxer, reading the source through
+// its own I/O context, and a decoder of its own, fresh at every opening, so
+// that decoding from the start always gives the same samples.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "audio/sources/ByteSource.h"
+
 struct AVFormatContext;
+struct AVIOContext;
 struct AVCodecContext;
 struct AVPacket;
 struct AVFrame;
@@ -17,8 +20,9 @@ namespace audio {
 
 class WmaSource {
   public:
-    // nullptr unless the file is ASF with a WMA audio stream FFmpeg decodes.
-    static std::unique_ptr<WmaSource> open(const std::string& path);
+    // nullptr unless the source is ASF with a WMA audio stream FFmpeg
+    // decodes. The source must outlive what is opened.
+    static std::unique_ptr<WmaSource> open(ByteSource& source);
     ~WmaSource();
     WmaSource(const WmaSource&) = delete;
     WmaSource& operator=(const WmaSource&) = delete;
@@ -39,10 +43,14 @@ class WmaSource {
     bool seekBefore(int64_t time);
 
   private:
-    WmaSource() = default;
+    explicit WmaSource(ByteSource& source) : cursor_(source) {}
+    static int Read(void* self, uint8_t* out, int size);
+    static int64_t Seek(void* self, int64_t offset, int whence);
     bool openDecoder();
     size_t receive(std::vector<float>& out);
 
+    SourceCursor cursor_;
+    AVIOContext* io_ = nullptr;
     AVFormatContext* format_ = nullptr;
     AVCodecContext* codec_ = nullptr;
     AVPacket* packet_ = nullptr;

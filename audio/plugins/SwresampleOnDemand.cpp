@@ -4,10 +4,12 @@
 // does not load it at start-up. The program is therefore not linked with
 // libswresample; these definitions stand in for it. When the library cannot
 // be loaded, allocating a context fails, which the rate converter takes as
-// an unsupported rate.
+// an unsupported rate. FFmpeg's messages are silenced once the library is
+// loaded: failures reach the rate converter as results.
 extern "C" {
 #include <libavutil/error.h>
 #include <libavutil/macros.h>
+#include <libavutil/version.h>
 #include <libswresample/swresample.h>
 #include <libswresample/version_major.h>
 }
@@ -15,6 +17,7 @@ extern "C" {
 #include <cerrno>
 
 #include "audio/plugins/PluginLibrary.h"
+#include "audio/plugins/QuietAvLog.h"
 
 namespace {
 
@@ -25,6 +28,15 @@ Function* Bound(Function*, const char* name)
         audio::LibrarySymbol("libswresample.so." AV_STRINGIFY(LIBSWRESAMPLE_VERSION_MAJOR), name));
 }
 
+void SilenceFfmpeg()
+{
+    using SetCallback = void (*)(void (*)(void*, int, const char*, va_list));
+    static const auto set = reinterpret_cast<SetCallback>(
+        audio::LibrarySymbol("libavutil.so." AV_STRINGIFY(LIBAVUTIL_VERSION_MAJOR), "av_log_set_callback"));
+    if (set)
+        set(audio::QuietAvLog);
+}
+
 } // namespace
 
 extern "C" {
@@ -33,7 +45,10 @@ int swr_alloc_set_opts2(SwrContext** ps, AVChannelLayout* out_ch_layout, AVSampl
                         int out_sample_rate, AVChannelLayout* in_ch_layout, AVSampleFormat in_sample_fmt,
                         int in_sample_rate, int log_offset, void* log_ctx)
 {
-    static const auto real = Bound(swr_alloc_set_opts2, "swr_alloc_set_opts2");
+    static const auto real = [] {
+        SilenceFfmpeg();
+        return Bound(swr_alloc_set_opts2, "swr_alloc_set_opts2");
+    }();
     if (!real)
         return AVERROR(ENOSYS);
     return real(ps, out_ch_layout, out_sample_fmt, out_sample_rate, in_ch_layout, in_sample_fmt, in_sample_rate,

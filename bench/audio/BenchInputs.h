@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "audio/decoders/Decoder.h"
+#include "audio/decoders/DecoderTable.h"
 
 namespace bench_audio {
 
@@ -30,6 +30,13 @@ uint64_t FileBytes(const std::string& path);
 inline double SecondsSince(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The table's decoder named `kind` on a file, as the creation calls open it.
+inline std::unique_ptr<audio::Decoder> Open(const std::string& kind, const std::string& path)
+{
+    const audio::DecoderEntry* entry = audio::FindDecoder(kind);
+    return entry ? audio::OpenFileWith(*entry, path) : nullptr;
 }
 
 // Decodes to the end; returns frames delivered.

@@ -43,14 +43,14 @@ int main()
         return 1;
     }
     std::printf("Decoding speed, one core (%g s inputs):\n", kSeconds);
-    Report("WAV 16-bit", [&] { return audio::OpenSndfileDecoder(wav); });
-    Report("MPEG layer 3 192k", [&] { return audio::OpenMpegDecoder(dir.path("a.mp3"), true); });
-    Report("MPEG layer 2 192k", [&] { return audio::OpenMpegDecoder(dir.path("a.mp2"), true); });
-    Report("Ogg Vorbis q3", [&] { return audio::OpenVorbisDecoder(dir.path("a.ogg")); });
-    Report("WMA 2 128k", [&] { return audio::OpenWmaDecoder(dir.path("a.wma")); });
-    Report("XM module", [&] { return audio::OpenModuleDecoder(dir.path("a.xm"), 0, true); });
-    Report("IT module", [&] { return audio::OpenModuleDecoder(dir.path("a.it"), 0, true); });
-    Report("MIDI (SoundFont)", [&] { return audio::OpenMidiDecoder(dir.path("a.mid"), 44100); });
+    Report("WAV 16-bit", [&] { return Open("sndfile", wav); });
+    Report("MPEG layer 3 192k", [&] { return Open("mpeg", dir.path("a.mp3")); });
+    Report("MPEG layer 2 192k", [&] { return Open("mpeg", dir.path("a.mp2")); });
+    Report("Ogg Vorbis q3", [&] { return Open("vorbis", dir.path("a.ogg")); });
+    Report("WMA 2 128k", [&] { return Open("wma", dir.path("a.wma")); });
+    Report("XM module", [&] { return Open("module", dir.path("a.xm")); });
+    Report("IT module", [&] { return Open("module", dir.path("a.it")); });
+    Report("MIDI (SoundFont)", [&] { return Open("midi", dir.path("a.mid")); });
 
     // The same 5-minute file through both; best of three each.
     const std::string longWav = dir.path("long.wav");
@@ -63,7 +63,7 @@ int main()
     double theirs = 1e9;
     for (int run = 0; run < 3; ++run) {
         auto start = std::chrono::steady_clock::now();
-        auto decoder = audio::OpenMpegDecoder(longMp3, true);
+        auto decoder = Open("mpeg", longMp3);
         if (!decoder)
             return 1;
         DecodeAll(*decoder);

@@ -6,6 +6,7 @@
 
 #include "audio/decoders/WmaPacketIndex.h"
 #include "audio/decoders/WmaSource.h"
+#include "audio/sources/FileByteSource.h"
 #include "bench/audio/BenchInputs.h"
 #include "tests/fixtures/Fixtures.h"
 
@@ -27,7 +28,7 @@ double Best(int runs, const std::function<uint64_t()>& measure, uint64_t& frames
 
 uint64_t MpegLength(const std::string& path)
 {
-    auto decoder = audio::OpenMpegDecoder(path, true);
+    auto decoder = Open("mpeg", path);
     return decoder ? decoder->lengthFrames() : 0;
 }
 
@@ -55,13 +56,14 @@ int main()
                 scanned * 1e3, megabytes, megabytes / scanned, static_cast<unsigned long long>(frames));
 
     const double counted = Best(5, [&] {
-        auto decoder = audio::OpenWmaDecoder(wma);
+        auto decoder = Open("wma", wma);
         return decoder ? decoder->lengthFrames() : 0;
     }, frames);
     std::printf("5-minute 128k WMA 2, counted from its packets: %.1f ms (%llu frames)\n", counted * 1e3,
                 static_cast<unsigned long long>(frames));
     const double decoded = Best(3, [&] {
-        auto source = audio::WmaSource::open(wma);
+        auto file = audio::FileByteSource::open(wma);
+        auto source = file ? audio::WmaSource::open(*file) : nullptr;
         const auto index = source ? audio::CountWmaFrames(*source, true) : std::nullopt;
         return index ? index->totalFrames : 0;
     }, frames);

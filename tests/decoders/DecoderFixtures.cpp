@@ -154,31 +154,22 @@ std::string ScratchPath(const std::string& name)
 
 std::unique_ptr<audio::Decoder> OpenWith(const std::string& kind, const std::string& path)
 {
-    if (kind == "mpeg")
-        return audio::OpenMpegDecoder(path, true);
-    if (kind == "sndfile")
-        return audio::OpenSndfileDecoder(path);
-    if (kind == "vorbis")
-        return audio::OpenVorbisDecoder(path);
-    if (kind == "wma")
-        return audio::OpenWmaDecoder(path);
-    if (kind == "module")
-        return audio::OpenModuleDecoder(path, 0, true);
-    if (kind == "midi")
-        return audio::OpenMidiDecoder(path, kRate);
-    return nullptr;
+    return OpenWith(kind, path, {});
+}
+
+std::unique_ptr<audio::Decoder> OpenWith(const std::string& kind, const std::string& path,
+                                         const audio::DecoderOptions& options)
+{
+    const audio::DecoderEntry* entry = audio::FindDecoder(kind);
+    return entry ? audio::OpenFileWith(*entry, path, options) : nullptr;
 }
 
 std::unique_ptr<audio::Decoder> OpenByTrial(const std::string& path, std::string& kind)
 {
-    for (const char* k : kFactoryOrder) {
-        if (auto decoder = OpenWith(k, path)) {
-            kind = k;
-            return decoder;
-        }
-    }
-    kind.clear();
-    return nullptr;
+    const audio::DecoderEntry* taken = nullptr;
+    auto decoder = audio::OpenFileByTrial(path, audio::ChannelKind::None, {}, &taken);
+    kind = taken ? taken->name : "";
+    return decoder;
 }
 
 std::vector<float> ReadAll(audio::Decoder& decoder, uint64_t maxFrames, size_t chunk)

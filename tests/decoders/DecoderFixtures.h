@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/decoders/Decoder.h"
+#include "audio/decoders/DecoderTable.h"
 
 namespace decoders_test {
 
@@ -29,12 +29,13 @@ const std::vector<std::string>& AllFixtureNames();
 // A fresh path in the fixture folder.
 std::string ScratchPath(const std::string& name);
 
-constexpr const char* kFactoryOrder[] = {"mpeg", "sndfile", "vorbis", "wma", "module", "midi"};
-
-// Tries the factories in the order the library does; kind names the one that
-// accepted (empty when none did).
+// Tries the decoders of the library's table in its order; kind names the one
+// that accepted (empty when none did).
 std::unique_ptr<audio::Decoder> OpenByTrial(const std::string& path, std::string& kind);
+// The decoder of the table named `kind`, as the creation calls open it.
 std::unique_ptr<audio::Decoder> OpenWith(const std::string& kind, const std::string& path);
+std::unique_ptr<audio::Decoder> OpenWith(const std::string& kind, const std::string& path,
+                                         const audio::DecoderOptions& options);
 
 // Reads to the end (or maxFrames), in reads of `chunk` frames.
 std::vector<float> ReadAll(audio::Decoder& decoder, uint64_t maxFrames = UINT64_MAX, size_t chunk = 4096);

@@ -30,9 +30,9 @@ TEST(DecoderDetection, EachFactoryRefusesTheOtherKinds)
 {
     for (const std::string& name : AllFixtureNames()) {
         const Fixture& f = GetFixture(name);
-        for (const char* kind : kFactoryOrder) {
-            if (f.kind != kind) {
-                EXPECT_FALSE(OpenWith(kind, f.path)) << kind << " took " << name;
+        for (const audio::DecoderEntry& entry : audio::DecoderTable()) {
+            if (f.kind != entry.name) {
+                EXPECT_FALSE(audio::OpenFileWith(entry, f.path)) << entry.name << " took " << name;
             }
         }
     }

@@ -2,6 +2,7 @@
 
 #include "audio/decoders/MpegFrameHeader.h"
 #include "audio/decoders/MpegStreamProbe.h"
+#include "audio/sources/MemoryByteSource.h"
 #include "tests/decoders/DecoderFixtures.h"
 
 namespace decoders_test {
@@ -88,9 +89,8 @@ class MpegProbe : public ::testing::Test {
   protected:
     std::optional<audio::MpegStreamProbe> Probe(const std::string& bytes)
     {
-        const std::string path = ScratchPath("probe.mp3");
-        EXPECT_TRUE(WriteBytes(path, bytes));
-        return audio::ProbeMpegStream(path);
+        audio::MemoryByteSource source(bytes);
+        return audio::ProbeMpegStream(source, audio::ReadSourceHeader(source));
     }
     const std::string frame = Frame(Header(0xFB, 0x90, 0x64));
     const std::string id3 = std::string("ID3\x04\0\0\0\0\x01\x00", 10) + std::string(128, '\0');
@@ -114,13 +114,30 @@ TEST_F(MpegProbe, FramesMustStartAtOnceAfterTheTagAndChain)
     ASSERT_TRUE(probe);
     EXPECT_EQ(probe->audioStart, 138u * 2 + 10);
 
+    // A tag larger than the head the creation call reads first.
+    const uint32_t big = 100000;
+    std::string bigTag("ID3\x04\0\0", 6);
+    for (int shift = 21; shift >= 0; shift -= 7)
+        bigTag += static_cast<char>((big >> shift) & 0x7F);
+    probe = Probe(bigTag + std::string(big, '\0') + run);
+    ASSERT_TRUE(probe);
+    EXPECT_EQ(probe->audioStart, 10u + big);
+    EXPECT_EQ(probe->audioBytes, run.size());
+
     EXPECT_FALSE(Probe(id3 + std::string(1, '\0') + run)) << "a byte between tag and first frame";
     EXPECT_FALSE(Probe(std::string(32, '\0') + run)) << "leading junk";
     EXPECT_FALSE(Probe(frame + frame + std::string(5, '\x11') + run)) << "broken chain";
     const std::string layer2 = Frame(Header(0xFD, 0x90, 0x04));
     EXPECT_FALSE(Probe(frame + layer2 + frame + layer2 + frame)) << "layers alternate";
-    EXPECT_FALSE(Probe(std::string("ID3\x04\0\0\x7F\x7F\x7F\x7F", 10) + run)) << "tag runs past the end";
-    EXPECT_FALSE(Probe(std::string("ID3\x04\0\0\x80\0\0\0", 10) + run)) << "size not sync-safe";
+    // A tag that cannot be followed: the first run of frames after its header.
+    probe = Probe(std::string("ID3\x04\0\0\x7F\x7F\x7F\x7F", 10) + "TIT2" + run);
+    ASSERT_TRUE(probe) << "tag runs past the end";
+    EXPECT_EQ(probe->audioStart, 14u);
+    probe = Probe(std::string("ID3\x04\0\0\x80\0\0\0", 10) + run);
+    ASSERT_TRUE(probe) << "size not sync-safe";
+    EXPECT_EQ(probe->audioStart, 10u);
+    EXPECT_FALSE(Probe(std::string("ID3\x04\0\0\x7F\x7F\x7F\x7F", 10) + std::string(20000, '\0') + run))
+        << "no run within the header's reach";
 }
 
 TEST_F(MpegProbe, ShortStreamsEndingEarlyAreTaken)

@@ -1,5 +1,6 @@
 // Writes 32-bit float stereo WAV at the output rate. The file appears under
-// its name only once finished, so a failed render leaves any old file alone.
+// its name only once finished, so a failed render leaves any old file alone,
+// and a render stopped by SIGINT, SIGTERM or SIGHUP leaves no part file.
 #pragma once
 
 #include <cstddef>

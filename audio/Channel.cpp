@@ -18,6 +18,7 @@ constexpr size_t kPlainRefill = 32768;
 constexpr size_t kEffectsAhead = 10240;
 constexpr size_t kEffectsRefill = 4096;
 constexpr size_t kChunkFrames = 4096;
+constexpr size_t kStartFrames = 32768;
 
 struct Gains {
     float left;
@@ -242,6 +243,7 @@ bool Channel::fill(std::mutex& mix) {
     }
     if (endPushed_) return worked;
     pipeline_.setRate(rate);
+    size_t stagedFrames = 0;
     for (;;) {
         const size_t filled = ring_.filled();
         const size_t room = filled < ahead ? std::min(ahead - filled, ring_.writable()) : 0;
@@ -252,21 +254,39 @@ bool Channel::fill(std::mutex& mix) {
         const size_t got = pipeline_.pull(chunk_.data(), wanted);
         ring_.write(chunk_.data(), got);
         worked = true;
-        std::lock_guard guard(mix);
         if (startPending_) {
-            marks_.push_back({producedGen_, at, startFrame_, MarkKind::Start});
+            staged_.push_back({producedGen_, at, startFrame_, MarkKind::Start});
             startPending_ = false;
         }
-        if (got > 0) marks_.push_back({producedGen_, at + got, pipeline_.position(), MarkKind::Data});
+        if (got > 0) staged_.push_back({producedGen_, at + got, pipeline_.position(), MarkKind::Data});
         if (got < wanted) {
-            marks_.push_back({producedGen_, at + got, pipeline_.position(), MarkKind::End});
+            staged_.push_back({producedGen_, at + got, pipeline_.position(), MarkKind::End});
             endPushed_ = true;
         }
-        fillAsked_ = false;
+        // A new start is shown to the device only with a good stretch
+        // behind it, so that a device running faster than real time (the
+        // disk driver without delay) cannot catch up with the first blocks.
+        stagedFrames += got;
+        if (!endPushed_ && staged_.front().kind == MarkKind::Start &&
+            stagedFrames < std::min(kStartFrames, ahead))
+            continue;
+        stagedFrames = 0;
+        std::lock_guard guard(mix);
+        publishStaged();
         if (endPushed_ || gen_ != producedGen_) break;
         ahead = aheadFrames();
     }
+    if (!staged_.empty()) {
+        std::lock_guard guard(mix);
+        publishStaged();
+    }
     return worked;
+}
+
+void Channel::publishStaged() {
+    marks_.insert(marks_.end(), staged_.begin(), staged_.end());
+    staged_.clear();
+    fillAsked_ = false;
 }
 
 size_t Channel::render(float* stereo, size_t frames, std::mutex& mix) {

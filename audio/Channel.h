@@ -102,6 +102,8 @@ class Channel {
     // sound for seconds: decode again from the frame being played.
     void redecodeBuffered();
     size_t aheadFrames() const;
+    // Hands the marks of what fill wrote to the output side (under its lock).
+    void publishStaged();
 
     const ChannelKind kind_;
     const uint32_t flags_;
@@ -136,6 +138,7 @@ class Channel {
     bool startPending_ = true;
     uint64_t startFrame_ = 0;
     bool endPushed_ = false;
+    std::vector<Mark> staged_;
     std::vector<float> chunk_;
 };
 

@@ -179,4 +179,14 @@ TEST(DecodeThread, AMidiSeekReturnsAtOnceAndTheSoundGoesOnFromTheTarget) {
     for (size_t i = heardBeforeSeek / sizeof(float) + 2 * 2048; i < heard.size(); ++i)
         if (heard[i] != 0.0f) ++sounding;
     EXPECT_GT(sounding, 44100u);
+
+    // Released while the decode thread still seeks it, it goes at once; the
+    // thread lets go of it when the seek is done.
+    ASSERT_TRUE(openOutput(-1, 44100, kFloatSamples));
+    const Handle busy = openMidiChannel(midi, 0, 0, 0, 44100);
+    ASSERT_TRUE(play(busy, false));
+    ASSERT_TRUE(seekBytes(busy, target));
+    EXPECT_TRUE(releaseStream(busy));
+    EXPECT_EQ(activity(busy), kStopped);
+    closeOutput();
 }

@@ -9,21 +9,25 @@ namespace audio {
 
 namespace {
 
-// Runs fn on the channel under the library's lock; none for an unknown handle.
+// Runs fn on the channel under both of the library's locks; none for an
+// unknown handle.
 template <typename Result, typename Fn> Result WithChannel(Handle h, Result none, Fn&& fn) {
     Library& library = Library::Instance();
     std::lock_guard guard(library.lock);
+    std::lock_guard mixGuard(library.mixLock);
     Channel* channel = library.channels.find(h);
     return channel ? fn(*channel) : none;
 }
 
-// Frees a channel of the kind wanted; destroyed outside the lock so that the
-// device's thread never waits for a decoder's clean-up.
+// Frees a channel of the kind wanted; destroyed outside the locks (or by the
+// decode thread, if it holds it) so that the device's thread never waits for
+// a decoder's clean-up.
 bool ReleaseIf(Handle h, bool (*wanted)(ChannelKind)) {
-    std::unique_ptr<Channel> released;
+    std::shared_ptr<Channel> released;
     {
         Library& library = Library::Instance();
         std::lock_guard guard(library.lock);
+        std::lock_guard mixGuard(library.mixLock);
         Channel* channel = library.channels.find(h);
         if (!channel || !wanted(channel->kind())) return false;
         released = library.channels.take(h);
@@ -49,14 +53,19 @@ uint32_t configuration(uint32_t option) {
 
 bool openOutput(int device, uint32_t rate, uint32_t flags) {
     if ((rate != 0 && rate != kOutputRate) || (flags & ~kFloatSamples) != 0) return false;
-    return Library::Instance().device.open(device);
+    Library& library = Library::Instance();
+    if (!library.device.open(device)) return false;
+    library.worker.start();
+    return true;
 }
 
 void closeOutput() {
     Library& library = Library::Instance();
     library.device.close();
-    std::map<Handle, std::unique_ptr<Channel>> released;
+    library.worker.stop();
+    std::map<Handle, std::shared_ptr<Channel>> released;
     std::lock_guard guard(library.lock);
+    std::lock_guard mixGuard(library.mixLock);
     released = library.channels.takeAll();
     library.queued.clear();
 }
@@ -109,7 +118,9 @@ double bytesToSeconds(Handle h, uint64_t bytes) {
 }
 
 bool seekBytes(Handle h, uint64_t position) {
-    return WithChannel(h, false, [&](Channel& c) { return c.seekBytes(position); });
+    const bool done = WithChannel(h, false, [&](Channel& c) { return c.seekBytes(position); });
+    if (done) Library::Instance().worker.wake();
+    return done;
 }
 
 int activity(Handle h) {
@@ -117,8 +128,11 @@ int activity(Handle h) {
 }
 
 bool play(Handle h, bool restart) {
-    if (!Library::Instance().device.resume()) return false;
-    return WithChannel(h, false, [&](Channel& c) { return c.play(restart); });
+    Library& library = Library::Instance();
+    if (!library.device.resume()) return false;
+    const bool done = WithChannel(h, false, [&](Channel& c) { return c.play(restart); });
+    if (done) library.worker.wake();
+    return done;
 }
 
 bool pause(Handle h) {
@@ -134,21 +148,27 @@ bool stop(Handle h) {
 
 bool queueNext(Handle current, Handle next) {
     Library& library = Library::Instance();
-    std::lock_guard guard(library.lock);
-    if (!library.channels.find(current)) return false;
-    if (next == 0) {
-        library.queued.erase(current);
-        return true;
+    {
+        std::lock_guard guard(library.lock);
+        std::lock_guard mixGuard(library.mixLock);
+        if (!library.channels.find(current)) return false;
+        if (next == 0) {
+            library.queued.erase(current);
+            return true;
+        }
+        const Channel* following = library.channels.find(next);
+        if (!following || following->playing() || following->measureOnly() || next == current)
+            return false;
+        library.queued[current] = next;
     }
-    const Channel* following = library.channels.find(next);
-    if (!following || following->playing() || following->measureOnly() || next == current)
-        return false;
-    library.queued[current] = next;
+    library.worker.wake();
     return true;
 }
 
 bool setAttributes(Handle h, int rate, int volume, int pan) {
-    return WithChannel(h, false, [&](Channel& c) { return c.setAttributes(rate, volume, pan); });
+    const bool done = WithChannel(h, false, [&](Channel& c) { return c.setAttributes(rate, volume, pan); });
+    if (done && rate != -1) Library::Instance().worker.wake();
+    return done;
 }
 
 bool readAttributes(Handle h, uint32_t* rate, int* volume, int* pan) {
@@ -161,19 +181,27 @@ bool readAttributes(Handle h, uint32_t* rate, int* volume, int* pan) {
 }
 
 size_t renderOutput(Handle h, float* stereo, size_t frames) {
-    return WithChannel(h, size_t{0}, [&](Channel& c) {
-        if (c.playing() || c.measureOnly()) return size_t{0};
-        return c.pull(stereo, frames);
-    });
+    Library& library = Library::Instance();
+    std::lock_guard guard(library.lock);
+    Channel* channel = library.channels.find(h);
+    if (!channel || channel->measureOnly()) return 0;
+    const size_t got = channel->render(stereo, frames, library.mixLock);
+    library.worker.wake();
+    return got;
 }
 
 bool editChannelEffects(
     Handle h, const std::function<void(std::vector<EffectSlot>& effects, uint32_t rate,
                                        uint32_t channels)>& fn) {
-    return WithChannel(h, false, [&](Channel& c) {
-        fn(c.effects(), c.playbackRate(), c.info().channels);
-        return true;
-    });
+    Library& library = Library::Instance();
+    {
+        std::lock_guard guard(library.lock);
+        Channel* channel = library.channels.find(h);
+        if (!channel) return false;
+        channel->editEffects(fn, library.mixLock);
+    }
+    library.worker.wake();
+    return true;
 }
 
 } // namespace audio

@@ -2,59 +2,82 @@
 
 #include <algorithm>
 
-#include "StereoDownmix.h"
-
 namespace audio {
 
 namespace {
 
-constexpr size_t kBlockFrames = 4096;
 constexpr int kMinPlaybackRate = 100;
 constexpr int kMaxPlaybackRate = 1000000;
 
+// About 3 s of room. Without effects the decode thread keeps it nearly full,
+// so that a slow read or a busy machine never reaches the device; with
+// effects it keeps about 0.23 s, so that an effect change is heard soon.
+constexpr size_t kRingFrames = size_t{1} << 17;
+constexpr size_t kPlainAhead = kRingFrames - 8192;
+constexpr size_t kPlainRefill = 32768;
+constexpr size_t kEffectsAhead = 10240;
+constexpr size_t kEffectsRefill = 4096;
+constexpr size_t kChunkFrames = 4096;
+constexpr size_t kStartFrames = 32768;
+
+struct Gains {
+    float left;
+    float right;
+};
+
+Gains GainsOf(int volume, int pan) {
+    const float gain = static_cast<float>(volume) / 100.0f;
+    return {pan > 0 ? gain * static_cast<float>(100 - pan) / 100.0f : gain,
+            pan < 0 ? gain * static_cast<float>(100 + pan) / 100.0f : gain};
+}
+
 } // namespace
 
-std::unique_ptr<Channel> Channel::Create(std::unique_ptr<Decoder> decoder, ChannelKind kind,
+std::shared_ptr<Channel> Channel::Create(std::unique_ptr<Decoder> decoder, ChannelKind kind,
                                          uint32_t flags) {
     if (!decoder || decoder->channels() == 0 || decoder->rate() == 0) return nullptr;
-    std::unique_ptr<Channel> channel(new Channel(std::move(decoder), kind, flags));
-    if (!channel->converter_.setInputRate(channel->playbackRate_, channel->pending_)) return nullptr;
-    return channel;
+    return std::shared_ptr<Channel>(new Channel(std::move(decoder), kind, flags));
 }
 
 Channel::Channel(std::unique_ptr<Decoder> decoder, ChannelKind kind, uint32_t flags)
-    : decoder_(std::move(decoder)), kind_(kind), flags_(flags), playbackRate_(decoder_->rate()) {}
+    : kind_(kind), flags_(flags), decodedRate_(decoder->rate()), channels_(decoder->channels()),
+      typeCode_(decoder->typeCode()), lengthFrames_(decoder->lengthFrames()),
+      rate_(decodedRate_), ring_(kRingFrames), pipeline_(std::move(decoder)) {}
 
 ChannelInfo Channel::info() const {
     ChannelInfo info;
     info.flags = flags_;
-    info.rate = decoder_->rate();
-    info.channels = decoder_->channels();
+    info.rate = decodedRate_;
+    info.channels = channels_;
     info.bits = (flags_ & kFloatSamples) ? 32 : 16;
-    info.type = decoder_->typeCode();
+    info.type = typeCode_;
     return info;
 }
 
-uint32_t Channel::bytesPerFrame() const {
-    return decoder_->channels() * ((flags_ & kFloatSamples) ? 4 : 2);
-}
+uint32_t Channel::bytesPerFrame() const { return channels_ * ((flags_ & kFloatSamples) ? 4 : 2); }
 
 double Channel::bytesToSeconds(uint64_t bytes) const {
-    return static_cast<double>(bytes) / (static_cast<double>(decoder_->rate()) * bytesPerFrame());
+    return static_cast<double>(bytes) / (static_cast<double>(decodedRate_) * bytesPerFrame());
 }
 
-bool Channel::rewind(uint64_t frame) {
-    if (frame > decoder_->lengthFrames() || !decoder_->seek(frame)) return false;
-    positionFrames_ = frame;
-    converter_.reset();
-    pending_.clear();
-    pendingStart_ = 0;
-    decoderEnded_ = false;
-    ended_ = false;
+uint64_t Channel::positionBytes() const {
+    return (cursorGen_ == gen_ ? playedFrame_ : seekFrame_) * bytesPerFrame();
+}
+
+void Channel::restartAt(uint64_t frame) {
+    ++gen_;
+    seekFrame_ = frame;
+    fillAsked_ = false;
+    catchUp();
+}
+
+bool Channel::seekBytes(uint64_t position) {
+    const uint64_t frame = position / bytesPerFrame();
+    if (frame > lengthFrames_) return false;
+    atEnd_ = false;
+    restartAt(frame);
     return true;
 }
-
-bool Channel::seekBytes(uint64_t position) { return rewind(position / bytesPerFrame()); }
 
 int Channel::activity() const {
     switch (state_) {
@@ -67,7 +90,10 @@ int Channel::activity() const {
 
 bool Channel::play(bool restart) {
     if (measureOnly()) return false;
-    if ((restart || ended_) && !rewind(0)) return false;
+    if (restart || atEnd_) {
+        atEnd_ = false;
+        restartAt(0);
+    }
     state_ = State::Playing;
     return true;
 }
@@ -77,82 +103,223 @@ bool Channel::pause() {
     return state_ == State::Paused;
 }
 
+bool Channel::buffered() const {
+    if (marks_.empty() || marks_.back().gen != gen_) return false;
+    return marks_.back().kind == MarkKind::End || ring_.filled() >= aheadFrames();
+}
+
+size_t Channel::aheadFrames() const { return hasEffects_ ? kEffectsAhead : kPlainAhead; }
+
 bool Channel::setAttributes(int rate, int volume, int pan) {
     const bool rateOk = rate == -1 || (rate >= kMinPlaybackRate && rate <= kMaxPlaybackRate);
     const bool volumeOk = volume == -1 || (volume >= 0 && volume <= 100);
     const bool panOk = pan == -101 || (pan >= -100 && pan <= 100);
     if (!rateOk || !volumeOk || !panOk) return false;
-    if (rate != -1) {
-        if (!converter_.setInputRate(static_cast<uint32_t>(rate), pending_)) return false;
-        playbackRate_ = static_cast<uint32_t>(rate);
+    if (rate != -1 && static_cast<uint32_t>(rate) != rate_) {
+        rate_ = static_cast<uint32_t>(rate);
+        redecodeBuffered();
     }
     if (volume != -1) volume_ = volume;
     if (pan != -101) pan_ = pan;
     return true;
 }
 
-size_t Channel::decodeBlock(size_t wantedFrames, float* direct) {
-    const size_t wanted = std::min(wantedFrames, kBlockFrames);
-    const uint32_t channels = decoder_->channels();
-    decoded_.resize(wanted * channels);
-    const size_t got = std::min(decoder_->read(decoded_.data(), wanted), wanted);
-    if (got == 0) {
-        decoderEnded_ = true;
-        converter_.drain(pending_);
-        return 0;
-    }
-    positionFrames_ += got;
-    for (EffectSlot& slot : effects_) {
-        if (slot.effect) slot.effect->process(decoded_.data(), got);
-    }
-    if (direct) {
-        DownmixToStereo(decoded_.data(), channels, got, direct);
-    } else {
-        stereo_.resize(2 * got);
-        DownmixToStereo(decoded_.data(), channels, got, stereo_.data());
-        converter_.convert(stereo_.data(), got, pending_);
-    }
-    return got;
+void Channel::redecodeBuffered() {
+    // A MIDI seek renders the song from its start: waiting for the buffered
+    // audio to play out is the shorter delay there.
+    if (typeCode_ == kTypeMidi || cursorGen_ != gen_ || ring_.filled() <= kEffectsAhead) return;
+    restartAt(playedFrame_);
 }
 
-size_t Channel::pull(float* stereo, size_t frames) {
-    size_t done = 0;
-    while (done < frames) {
-        if (pendingStart_ < pending_.size()) {
-            const size_t n = std::min((pending_.size() - pendingStart_) / 2, frames - done);
-            std::copy_n(pending_.begin() + static_cast<std::ptrdiff_t>(pendingStart_), 2 * n,
-                        stereo + 2 * done);
-            pendingStart_ += 2 * n;
-            done += n;
-            if (pendingStart_ == pending_.size()) {
-                pending_.clear();
-                pendingStart_ = 0;
-            }
-            continue;
+void Channel::editEffects(
+    const std::function<void(std::vector<EffectSlot>&, uint32_t, uint32_t)>& fn,
+    std::mutex& mix) {
+    uint32_t rate = 0;
+    {
+        std::lock_guard guard(mix);
+        rate = rate_;
+    }
+    bool hasEffects = false;
+    {
+        std::lock_guard guard(pipeline_.effectsLock());
+        fn(pipeline_.effects(), rate, channels_);
+        hasEffects = !pipeline_.effects().empty();
+    }
+    std::lock_guard guard(mix);
+    hasEffects_ = hasEffects;
+    if (hasEffects) redecodeBuffered();
+}
+
+void Channel::catchUp() {
+    while (!marks_.empty()) {
+        const Mark& mark = marks_.front();
+        if (mark.gen == gen_ && (mark.kind != MarkKind::Start || cursorGen_ == gen_)) return;
+        ring_.skipTo(mark.ring);
+        if (mark.gen == gen_) {
+            cursorGen_ = gen_;
+            segmentRing_ = mark.ring;
+            segmentFrame_ = playedFrame_ = mark.frame;
         }
-        if (decoderEnded_) break;
-        if (converter_.passThrough()) {
-            done += decodeBlock(frames - done, stereo + 2 * done);
+        marks_.pop_front();
+    }
+}
+
+size_t Channel::mixInto(float* stereo, size_t frames, MixOutcome& outcome) {
+    catchUp();
+    // Until a seek's first frames are decoded the channel is silent, which
+    // is no shortage of the decode thread's.
+    if (cursorGen_ != gen_) return 0;
+    const Gains gains = GainsOf(volume_, pan_);
+    size_t done = 0;
+    while (!marks_.empty()) {
+        const Mark& mark = marks_.front();
+        if (mark.kind == MarkKind::End) {
+            if (ring_.readPosition() != mark.ring) break;
+            playedFrame_ = mark.frame;
+            marks_.pop_front();
+            state_ = State::Stopped;
+            atEnd_ = true;
+            outcome.ended = true;
+            return done;
+        }
+        if (done == frames) break;
+        float* out = stereo + 2 * done;
+        done += ring_.read(mark.ring, frames - done, [&](const float* from, size_t n) {
+            for (size_t i = 0; i < n; ++i) {
+                out[2 * i] += from[2 * i] * gains.left;
+                out[2 * i + 1] += from[2 * i + 1] * gains.right;
+            }
+            out += 2 * n;
+        });
+        const uint64_t at = ring_.readPosition();
+        if (at == mark.ring) {
+            segmentRing_ = mark.ring;
+            segmentFrame_ = playedFrame_ = mark.frame;
+            marks_.pop_front();
         } else {
-            decodeBlock(converter_.inputFramesFor(frames - done), nullptr);
+            playedFrame_ =
+                segmentFrame_ + (at - segmentRing_) * (mark.frame - segmentFrame_) / (mark.ring - segmentRing_);
         }
     }
-    applyVolumeAndPan(stereo, done);
-    if (done < frames) {
-        ended_ = true;
-        state_ = State::Stopped;
+    if (done < frames) outcome.starved = true;
+    const bool decodingOn = marks_.empty() || marks_.back().kind != MarkKind::End;
+    const size_t refill = hasEffects_ ? kEffectsRefill : kPlainRefill;
+    if (decodingOn && !fillAsked_ && ring_.filled() + refill <= aheadFrames()) {
+        fillAsked_ = true;
+        outcome.wantsFill = true;
     }
     return done;
 }
 
-void Channel::applyVolumeAndPan(float* stereo, size_t frames) const {
-    const float gain = static_cast<float>(volume_) / 100.0f;
-    const float left = pan_ > 0 ? gain * static_cast<float>(100 - pan_) / 100.0f : gain;
-    const float right = pan_ < 0 ? gain * static_cast<float>(100 + pan_) / 100.0f : gain;
-    for (size_t i = 0; i < frames; ++i) {
-        stereo[2 * i] *= left;
-        stereo[2 * i + 1] *= right;
+bool Channel::fill(std::mutex& mix) {
+    std::lock_guard pipelineGuard(pipelineLock_);
+    uint64_t gen = 0, target = 0;
+    uint32_t rate = 0;
+    size_t ahead = 0;
+    {
+        std::lock_guard guard(mix);
+        gen = gen_;
+        target = seekFrame_;
+        rate = rate_;
+        ahead = aheadFrames();
     }
+    bool worked = false;
+    if (gen != producedGen_) {
+        producedGen_ = gen;
+        startPending_ = true;
+        startFrame_ = target;
+        endPushed_ = false;
+        worked = true;
+        if (!pipeline_.seek(target)) {
+            // Nothing can be played from there: the channel ends at once.
+            std::lock_guard guard(mix);
+            const uint64_t at = ring_.writePosition();
+            marks_.push_back({gen, at, target, MarkKind::Start});
+            marks_.push_back({gen, at, target, MarkKind::End});
+            startPending_ = false;
+            endPushed_ = true;
+            return true;
+        }
+    }
+    if (endPushed_) return worked;
+    pipeline_.setRate(rate);
+    size_t stagedFrames = 0;
+    for (;;) {
+        const size_t filled = ring_.filled();
+        const size_t room = filled < ahead ? std::min(ahead - filled, ring_.writable()) : 0;
+        if (room == 0) break;
+        const size_t wanted = std::min(room, kChunkFrames);
+        chunk_.resize(2 * wanted);
+        const uint64_t at = ring_.writePosition();
+        const size_t got = pipeline_.pull(chunk_.data(), wanted);
+        ring_.write(chunk_.data(), got);
+        worked = true;
+        if (startPending_) {
+            staged_.push_back({producedGen_, at, startFrame_, MarkKind::Start});
+            startPending_ = false;
+        }
+        if (got > 0) staged_.push_back({producedGen_, at + got, pipeline_.position(), MarkKind::Data});
+        if (got < wanted) {
+            staged_.push_back({producedGen_, at + got, pipeline_.position(), MarkKind::End});
+            endPushed_ = true;
+        }
+        // A new start is shown to the device only with a good stretch
+        // behind it, so that a device running faster than real time (the
+        // disk driver without delay) cannot catch up with the first blocks.
+        stagedFrames += got;
+        if (!endPushed_ && staged_.front().kind == MarkKind::Start &&
+            stagedFrames < std::min(kStartFrames, ahead))
+            continue;
+        stagedFrames = 0;
+        std::lock_guard guard(mix);
+        publishStaged();
+        if (endPushed_ || gen_ != producedGen_) break;
+        ahead = aheadFrames();
+    }
+    if (!staged_.empty()) {
+        std::lock_guard guard(mix);
+        publishStaged();
+    }
+    return worked;
+}
+
+void Channel::publishStaged() {
+    marks_.insert(marks_.end(), staged_.begin(), staged_.end());
+    staged_.clear();
+    fillAsked_ = false;
+}
+
+size_t Channel::render(float* stereo, size_t frames, std::mutex& mix) {
+    std::lock_guard pipelineGuard(pipelineLock_);
+    uint64_t from = 0, gen = 0;
+    uint32_t rate = 0;
+    Gains gains{};
+    {
+        std::lock_guard guard(mix);
+        if (state_ == State::Playing) return 0;
+        gen = gen_;
+        from = cursorGen_ == gen_ ? playedFrame_ : seekFrame_;
+        rate = rate_;
+        gains = GainsOf(volume_, pan_);
+    }
+    // The pipeline carries on where it is only when nothing went from it
+    // into the ring since the position was set.
+    const bool inPlace = producedGen_ == gen && startPending_ && pipeline_.position() == from;
+    if (!inPlace && !pipeline_.seek(from)) return 0;
+    pipeline_.setRate(rate);
+    const size_t got = pipeline_.pull(stereo, frames);
+    for (size_t i = 0; i < got; ++i) {
+        stereo[2 * i] *= gains.left;
+        stereo[2 * i + 1] *= gains.right;
+    }
+    std::lock_guard guard(mix);
+    restartAt(pipeline_.position());
+    producedGen_ = gen_;
+    startPending_ = true;
+    startFrame_ = seekFrame_;
+    endPushed_ = false;
+    if (got < frames) atEnd_ = true;
+    return got;
 }
 
 } // namespace audio

@@ -4,7 +4,7 @@
 
 namespace audio {
 
-Handle ChannelTable::insert(std::unique_ptr<Channel> channel) {
+Handle ChannelTable::insert(std::shared_ptr<Channel> channel) {
     if (!channel || lastHandle_ == std::numeric_limits<Handle>::max()) return 0;
     const Handle h = ++lastHandle_;
     channels_.emplace(h, std::move(channel));
@@ -16,16 +16,21 @@ Channel* ChannelTable::find(Handle h) const {
     return it == channels_.end() ? nullptr : it->second.get();
 }
 
-std::unique_ptr<Channel> ChannelTable::take(Handle h) {
+std::shared_ptr<Channel> ChannelTable::share(Handle h) const {
+    const auto it = channels_.find(h);
+    return it == channels_.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<Channel> ChannelTable::take(Handle h) {
     const auto it = channels_.find(h);
     if (it == channels_.end()) return nullptr;
-    std::unique_ptr<Channel> channel = std::move(it->second);
+    std::shared_ptr<Channel> channel = std::move(it->second);
     channels_.erase(it);
     return channel;
 }
 
-std::map<Handle, std::unique_ptr<Channel>> ChannelTable::takeAll() {
-    std::map<Handle, std::unique_ptr<Channel>> all;
+std::map<Handle, std::shared_ptr<Channel>> ChannelTable::takeAll() {
+    std::map<Handle, std::shared_ptr<Channel>> all;
     all.swap(channels_);
     return all;
 }

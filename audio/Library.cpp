@@ -4,52 +4,81 @@
 
 namespace audio {
 
-namespace {
-constexpr size_t kMixBlockFrames = 1024;
-}
-
 Library& Library::Instance() {
     static Library library;
     return library;
 }
 
-Library::Library() : mixBlock_(2 * kMixBlockFrames) {}
+Library::Library() { playing_.reserve(16); }
+
+Library::~Library() {
+    device.close();
+    worker.stop();
+}
 
 Handle Library::addChannel(std::unique_ptr<Decoder> decoder, ChannelKind kind, uint32_t flags) {
-    std::unique_ptr<Channel> channel = Channel::Create(std::move(decoder), kind, flags);
+    std::shared_ptr<Channel> channel = Channel::Create(std::move(decoder), kind, flags);
     if (!channel) return 0;
     std::lock_guard guard(lock);
+    std::lock_guard mixGuard(mixLock);
     return channels.insert(std::move(channel));
+}
+
+bool Library::buffered(Handle h) {
+    std::lock_guard guard(lock);
+    std::lock_guard mixGuard(mixLock);
+    const Channel* channel = channels.find(h);
+    return channel && channel->buffered();
 }
 
 void Library::mix(float* stereo, size_t frames) {
     std::fill(stereo, stereo + 2 * frames, 0.0f);
-    std::lock_guard guard(lock);
-    // Taken first, so that a channel started by a hand-over is mixed once.
-    playing_.clear();
-    channels.forEach([&](Handle handle, Channel& channel) {
-        if (channel.playing()) playing_.emplace_back(handle, &channel);
-    });
-    for (const auto& [handle, channel] : playing_) mixChannel(handle, *channel, stereo, frames);
+    Channel::MixOutcome all;
+    {
+        std::lock_guard guard(mixLock);
+        // Taken first, so that a channel started by a hand-over is mixed once.
+        playing_.clear();
+        channels.forEach([&](Handle handle, Channel& channel) {
+            if (channel.playing()) playing_.emplace_back(handle, &channel);
+        });
+        for (const auto& [handle, channel] : playing_) mixChannel(handle, *channel, stereo, frames, all);
+    }
+    if (all.starved) underruns.fetch_add(1, std::memory_order_relaxed);
+    if (all.wantsFill) worker.wake();
 }
 
-void Library::mixChannel(Handle handle, Channel& channel, float* stereo, size_t frames) {
-    size_t done = 0;
-    while (done < frames && channel.playing()) {
-        const size_t block = std::min(frames - done, kMixBlockFrames);
-        const size_t got = channel.pull(mixBlock_.data(), block);
-        float* out = stereo + 2 * done;
-        for (size_t i = 0; i < 2 * got; ++i) out[i] += mixBlock_[i];
-        done += got;
+void Library::mixChannel(Handle handle, Channel& channel, float* stereo, size_t frames,
+                         Channel::MixOutcome& all) {
+    Channel::MixOutcome outcome;
+    const size_t done = channel.mixInto(stereo, frames, outcome);
+    all.wantsFill = all.wantsFill || outcome.wantsFill;
+    if (!outcome.ended) {
+        all.starved = all.starved || outcome.starved;
+        return;
     }
-    if (done == frames || channel.playing()) return;
     const auto it = queued.find(handle);
     if (it == queued.end()) return;
-    Channel* next = channels.find(it->second);
     const Handle nextHandle = it->second;
     queued.erase(it);
+    Channel* next = channels.find(nextHandle);
     if (next && !next->playing() && next->play(false))
-        mixChannel(nextHandle, *next, stereo + 2 * done, frames - done);
+        mixChannel(nextHandle, *next, stereo + 2 * done, frames - done, all);
+}
+
+bool Library::feed() {
+    {
+        std::lock_guard guard(mixLock);
+        channels.forEach([&](Handle handle, const Channel& channel) {
+            const bool next = std::any_of(queued.begin(), queued.end(),
+                                          [&](const auto& link) { return link.second == handle; });
+            if (channel.wantsFeeding() || next) feeding_.push_back(channels.share(handle));
+        });
+    }
+    bool worked = false;
+    for (const std::shared_ptr<Channel>& channel : feeding_) worked = channel->fill(mixLock) || worked;
+    // A channel released meanwhile goes here, on this thread.
+    feeding_.clear();
+    return worked;
 }
 
 } // namespace audio

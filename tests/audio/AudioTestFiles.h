@@ -1,14 +1,20 @@
-// Files for the audio tests: a temporary folder, WAVs of the test signal and
-// the check of what SDL's disk driver wrote.
+// Files and helpers for the audio tests: a temporary folder, WAVs of the
+// test signal, whole renders, waits, and the check of what SDL's disk driver
+// wrote.
 #pragma once
 
+#include <chrono>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "audio/AudioLibrary.h"
+#include "audio/Library.h"
 #include "tests/fixtures/Fixtures.h"
 
 namespace audiotest {
@@ -28,6 +34,50 @@ inline std::string SignalWav(const TempFolder& folder, const std::string& name, 
     return path;
 }
 
+inline bool WaitFor(const std::function<bool()>& done,
+                    std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// The disk driver without delay runs far faster than real time: a channel
+// must be buffered whole (or as far as the decode thread keeps ahead) before
+// the device starts, or the decode thread could not keep up.
+inline bool Buffered(std::initializer_list<audio::Handle> handles) {
+    return WaitFor([&] {
+        for (audio::Handle h : handles)
+            if (!audio::Library::Instance().buffered(h)) return false;
+        return true;
+    });
+}
+
+// Everything the channel would send to the device from where it is.
+inline std::vector<float> RenderAll(audio::Handle h) {
+    std::vector<float> all(2 * 4096);
+    size_t used = 0;
+    for (;;) {
+        const size_t got = audio::renderOutput(h, all.data() + used, 4096);
+        used += 2 * got;
+        if (got < 4096) break;
+        all.resize(used + 2 * 4096);
+    }
+    all.resize(used);
+    return all;
+}
+
+// The raw stereo floats the disk driver wrote.
+inline std::vector<float> DeviceFile(const std::string& raw) {
+    std::ifstream in(raw, std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<float> heard(bytes.size() / sizeof(float));
+    std::memcpy(heard.data(), bytes.data(), heard.size() * sizeof(float));
+    return heard;
+}
+
 inline size_t FirstSoundingFrame(const std::vector<float>& stereo) {
     for (size_t i = 0; i < stereo.size(); ++i)
         if (stereo[i] != 0.0f) return i / 2;
@@ -38,10 +88,7 @@ inline size_t FirstSoundingFrame(const std::vector<float>& stereo) {
 // silence the device played before the channel started.
 inline testing::AssertionResult DeviceFileHolds(const std::string& raw,
                                                 const std::vector<float>& expected) {
-    std::ifstream in(raw, std::ios::binary);
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<float> heard(bytes.size() / sizeof(float));
-    std::memcpy(heard.data(), bytes.data(), heard.size() * sizeof(float));
+    const std::vector<float> heard = DeviceFile(raw);
     const size_t lead = FirstSoundingFrame(expected);
     const size_t start = FirstSoundingFrame(heard);
     if (start < lead || heard.size() < 2 * (start - lead) + expected.size())

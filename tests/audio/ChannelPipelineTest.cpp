@@ -1,6 +1,7 @@
 // The channel pipeline on generated decoders: positions, seeking, stereo,
 // rate conversion, volume, pan and effects, as renderOutput delivers them.
 #include <cmath>
+#include <limits>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
@@ -253,8 +254,30 @@ TEST(ChannelPipeline, EffectsRunInOrderOnTheDecodedSamples) {
     releaseStream(h);
 }
 
+TEST(ChannelPipeline, NonFiniteSamplesReachTheEffectsAsZero) {
+    const auto damaged = [](uint64_t n, uint32_t) {
+        if (n % 3 == 0) return std::numeric_limits<float>::quiet_NaN();
+        if (n % 3 == 1) return n % 2 ? std::numeric_limits<float>::infinity()
+                                     : -std::numeric_limits<float>::infinity();
+        return 0.25f;
+    };
+    const Handle h = Make(44100, 1, 30, kFloatSamples, damaged);
+    std::vector<size_t> calls;
+    ASSERT_TRUE(editChannelEffects(h, [&](std::vector<EffectSlot>& effects, uint32_t, uint32_t) {
+        effects.push_back({5, std::make_unique<AddThenRecord>(0.0f, &calls)});
+    }));
+    const std::vector<float> out = Render(h, 30);
+    ASSERT_EQ(out.size(), 60u);
+    for (size_t i = 0; i < 60; ++i) ASSERT_EQ(out[i], (i / 2) % 3 == 2 ? 0.5f : 0.0f) << i;
+    releaseStream(h);
+}
+
 TEST(ChannelPipeline, UnplayableDecodersMakeNoChannel) {
     EXPECT_EQ(Make(44100, 0, 100), 0u);
     EXPECT_EQ(Make(0, 2, 100), 0u);
     EXPECT_EQ(Library::Instance().addChannel(nullptr, ChannelKind::File, 0), 0u);
+    // Opening builds no rate converter, whatever rate a header claims.
+    const Handle claimed = Make(1000000000, 2, 100);
+    EXPECT_EQ(lengthBytes(claimed), 800u);
+    releaseStream(claimed);
 }

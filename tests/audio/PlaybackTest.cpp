@@ -3,7 +3,6 @@
 // on the disk driver.
 #include <chrono>
 #include <cstdlib>
-#include <functional>
 #include <gtest/gtest.h>
 #include <thread>
 #include <vector>
@@ -13,34 +12,11 @@
 
 using namespace audio;
 using namespace std::chrono_literals;
+using audiotest::Buffered;
+using audiotest::RenderAll;
 using audiotest::SignalWav;
 using audiotest::TempFolder;
-
-namespace {
-
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
-    const auto until = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > until) return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
-
-std::vector<float> RenderAll(Handle h) {
-    std::vector<float> all(2 * 4096);
-    size_t used = 0;
-    for (;;) {
-        const size_t got = renderOutput(h, all.data() + used, 4096);
-        used += 2 * got;
-        if (got < 4096) break;
-        all.resize(used + 2 * 4096);
-    }
-    all.resize(used);
-    return all;
-}
-
-} // namespace
+using audiotest::WaitFor;
 
 TEST(Playback, ActivityFollowsPlayPauseStopAndTheNaturalEnd) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -150,6 +126,7 @@ TEST(Playback, TheDeviceReceivesTheSumOfThePlayingChannels) {
     stopOutput();
     ASSERT_TRUE(play(ha, false));
     ASSERT_TRUE(play(hb, false));
+    ASSERT_TRUE(Buffered({ha, hb}));
     startOutput();
     ASSERT_TRUE(WaitFor([&] { return activity(ha) == kStopped && activity(hb) == kStopped; }));
     closeOutput();
@@ -186,7 +163,10 @@ TEST(Playback, AQueuedChannelStartsOnTheSampleAfterTheEnd) {
     ASSERT_TRUE(queueNext(ha, 0));
     ASSERT_TRUE(queueNext(ha, hb));
     ASSERT_TRUE(openOutput(-1, 44100, kFloatSamples));
+    stopOutput();
     ASSERT_TRUE(play(ha, false));
+    ASSERT_TRUE(Buffered({ha, hb}));
+    startOutput();
     ASSERT_TRUE(WaitFor([&] { return activity(ha) == kStopped && activity(hb) == kStopped; }));
     EXPECT_EQ(positionBytes(hb), lengthBytes(hb));
     EXPECT_EQ(activity(dropped), kStopped);

@@ -162,8 +162,7 @@ void TTonikMain::Advance(int Count, const std::string& CurrentPath) {
     if (Count > 1) {
         const int following = prepared ? prepared->Index : FollowingIndex(CurrentIndex, Count);
         if (following >= 0) {
-            CurrentIndex = !prepared && Shuffle ? static_cast<int>(Random() % static_cast<uint32_t>(Count))
-                                                : following;
+            CurrentIndex = !prepared && Shuffle ? ShuffleDraw(Count) : following;
             start = CurrentIndex >= 0 && CurrentIndex < entries;
         }
         if (start) next = Paths[CurrentIndex];

@@ -27,13 +27,20 @@ int TTonikMain::FollowingIndex(int From, int Count) const {
     return Loop ? From : -1;
 }
 
+// Uniform over all entries, the one that ends included.
+int TTonikMain::ShuffleDraw(int Count) {
+    return static_cast<int>(Random() % static_cast<uint32_t>(Count));
+}
+
 std::string TTonikMain::PathAt(int Index) const {
-    return Index >= 0 && Index < static_cast<int>(Paths.size()) ? Paths[static_cast<size_t>(Index)] : std::string();
+    return Index >= 0 && Index < static_cast<int>(Paths.size()) ? Paths[static_cast<size_t>(Index)]
+                                                                : std::string();
 }
 
 bool TTonikMain::PreparedStillFollows(int Count) const {
     const PreparedBasis& basis = preparedBasis_;
-    if (basis.After != Channel || basis.From != CurrentIndex || basis.Loop != Loop || basis.Shuffle != Shuffle)
+    if (basis.After != Channel || basis.From != CurrentIndex || basis.Loop != Loop ||
+        basis.Shuffle != Shuffle)
         return false;
     // A shuffled choice is a draw over the whole list.
     if (Shuffle && basis.Count != static_cast<size_t>(Count)) return false;
@@ -68,15 +75,16 @@ void TTonikMain::UpdatePreparedNext() {
 }
 
 void TTonikMain::ExtendPrepared(int Count) {
-    float covered = std::accumulate(prepared_.begin(), prepared_.end(), 0.0f,
-                                    [](float sum, const PreparedEntry& entry) { return sum + entry.Length; });
+    float covered =
+        std::accumulate(prepared_.begin(), prepared_.end(), 0.0f,
+                        [](float sum, const PreparedEntry& entry) { return sum + entry.Length; });
     while (prepared_.size() < kMostPrepared && covered < kCoverSeconds) {
         const bool first = prepared_.empty();
         if (!first && prepared_.back().Channel == 0) return;
         const HSTREAM before = first ? Channel : prepared_.back().Channel;
         int next = FollowingIndex(first ? CurrentIndex : prepared_.back().Index, Count);
         if (next < 0) return;
-        if (Count > 1 && Shuffle) next = static_cast<int>(Random() % static_cast<uint32_t>(Count));
+        if (Count > 1 && Shuffle) next = ShuffleDraw(Count);
 
         PreparedEntry entry{next, PathAt(next)};
         if (!IsNetworkEntry(entry.Path)) {
@@ -97,7 +105,8 @@ void TTonikMain::ExtendPrepared(int Count) {
 
 void TTonikMain::DropPrepared() {
     audio::queueNext(Channel, 0);
-    for (const PreparedEntry& entry : prepared_) FreeChannel(entry.Channel);
+    for (const PreparedEntry& entry : prepared_)
+        FreeChannel(entry.Channel);
     prepared_.clear();
 }
 

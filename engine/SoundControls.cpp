@@ -15,7 +15,8 @@ std::vector<HSTREAM> TTonikMain::SoundTargets() const {
 }
 
 void TTonikMain::SendAttributes(int Volume, int Pan) {
-    for (const HSTREAM target : SoundTargets()) audio::setAttributes(target, -1, Volume, Pan);
+    for (const HSTREAM target : SoundTargets())
+        audio::setAttributes(target, -1, Volume, Pan);
 }
 
 void TTonikMain::ApplyVolume() {
@@ -45,7 +46,8 @@ void TTonikMain::ApplyMute() {
 void TTonikMain::ApplyEqualizer() {
     const bool enabled = view_.equalizerEnabled();
     EqPositions positions{};
-    for (int band = 0; band < 8; ++band) positions[band] = view_.bandPosition(band);
+    for (int band = 0; band < 8; ++band)
+        positions[band] = view_.bandPosition(band);
     for (const HSTREAM target : SoundTargets()) {
         if (enabled)
             SetEqualizer(target, 0, positions);
@@ -68,9 +70,11 @@ void TTonikMain::ApplyFilters() {
 
 EffectSettings TTonikMain::ReadEffectSettings() const {
     const effects::FilterControls& filters = view_.filterControls();
-    EffectSettings settings{view_.equalizerEnabled(), {},
-                            filters.reverbEnabled(), filters.signalPosition(), filters.delayPosition(),
-                            filters.normalizeEnabled(), filters.ampLevelPosition()};
-    for (int band = 0; band < 8; ++band) settings.Bands[static_cast<size_t>(band)] = view_.bandPosition(band);
+    EffectSettings settings{view_.equalizerEnabled(),  {},
+                            filters.reverbEnabled(),   filters.signalPosition(),
+                            filters.delayPosition(),   filters.normalizeEnabled(),
+                            filters.ampLevelPosition()};
+    for (int band = 0; band < 8; ++band)
+        settings.Bands[static_cast<size_t>(band)] = view_.bandPosition(band);
     return settings;
 }

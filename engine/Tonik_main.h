@@ -198,6 +198,7 @@ class TTonikMain {
 
     // Gapless track changes.
     int FollowingIndex(int From, int Count) const;
+    int ShuffleDraw(int Count);
     std::string PathAt(int Index) const;
     bool PreparedStillFollows(int Count) const;
     void ExtendPrepared(int Count);

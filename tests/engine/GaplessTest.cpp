@@ -21,7 +21,8 @@ const EqPositions kBands{0, 2, 4, 6, 8, 10, 3, 7};
 
 std::vector<float> ReadFloats(const std::string& Path) {
     std::ifstream in(Path, std::ios::binary);
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
     std::vector<float> samples(bytes.size() / sizeof(float));
     std::memcpy(samples.data(), bytes.data(), samples.size() * sizeof(float));
     return samples;
@@ -71,7 +72,8 @@ class GaplessDiskTest : public EngineTest {
             if (Equalizer) SetEqualizer(h, 0, kBands);
             std::vector<float> block(2 * 4096);
             for (size_t got; (got = audio::renderOutput(h, block.data(), 4096)) > 0;)
-                all.insert(all.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(2 * got));
+                all.insert(all.end(), block.begin(),
+                           block.begin() + static_cast<std::ptrdiff_t>(2 * got));
             FreeChannel(h);
         }
         return all;
@@ -82,7 +84,8 @@ class GaplessDiskTest : public EngineTest {
 
 TEST_F(GaplessDiskTest, PlaylistPlaysAsOneStream) {
     const std::vector<std::string> wavs{MakeWav("a.wav", 0.6), MakeWav("b.wav", 0.45)};
-    EXPECT_TRUE(audiotest::DeviceFileHolds(PlayThroughDevice(wavs), Rendered(wavs, false))) << "two WAV files";
+    EXPECT_TRUE(audiotest::DeviceFileHolds(PlayThroughDevice(wavs), Rendered(wavs, false)))
+        << "two WAV files";
 
     // One signal cut in two, each half encoded on its own.
     constexpr size_t kHalf = 26460;
@@ -91,26 +94,31 @@ TEST_F(GaplessDiskTest, PlaylistPlaysAsOneStream) {
     for (int half = 0; half < 2; ++half) {
         const std::string name = dir + "/half" + std::to_string(half);
         const auto from = signal.begin() + static_cast<std::ptrdiff_t>(2 * kHalf * half);
-        ASSERT_TRUE(fixtures::WriteWav16(name + ".wav", 44100, 2,
-                                         fixtures::ToInt16({from, from + static_cast<std::ptrdiff_t>(2 * kHalf)})));
+        ASSERT_TRUE(fixtures::WriteWav16(
+            name + ".wav", 44100, 2,
+            fixtures::ToInt16({from, from + static_cast<std::ptrdiff_t>(2 * kHalf)})));
         ASSERT_TRUE(fixtures::EncodeMp3(name + ".wav", name + ".mp3"));
         mp3s.push_back(name + ".mp3");
     }
-    EXPECT_TRUE(audiotest::DeviceFileHolds(PlayThroughDevice(mp3s), Rendered(mp3s, false))) << "two MP3 halves";
+    EXPECT_TRUE(audiotest::DeviceFileHolds(PlayThroughDevice(mp3s), Rendered(mp3s, false)))
+        << "two MP3 halves";
 
     // Shorter than a timer step: its successor is queued before it starts.
     const std::vector<std::string> blip{wavs[0], MakeWav("blip.wav", 0.05), wavs[1]};
-    EXPECT_TRUE(audiotest::DeviceFileHolds(PlayThroughDevice(blip), Rendered(blip, false))) << "a file of 0.05 s";
+    EXPECT_TRUE(audiotest::DeviceFileHolds(PlayThroughDevice(blip), Rendered(blip, false)))
+        << "a file of 0.05 s";
 
     view.equalizer = true;
     std::copy(kBands.begin(), kBands.end(), view.bands.begin());
     const std::vector<float> heard = ReadFloats(PlayThroughDevice(wavs));
     const size_t start = audiotest::FirstSoundingFrame(heard);
     size_t end = heard.size() / 2;
-    while (end > start && SilentFrame(heard, end - 1)) --end;
+    while (end > start && SilentFrame(heard, end - 1))
+        --end;
     EXPECT_EQ(end - start, Rendered(wavs, true).size() / 2) << "with the equalizer";
     size_t silent = 0;
-    for (size_t frame = start; frame < end; ++frame) silent += SilentFrame(heard, frame);
+    for (size_t frame = start; frame < end; ++frame)
+        silent += SilentFrame(heard, frame);
     EXPECT_EQ(silent, 0u) << "with the equalizer";
 }
 
@@ -123,7 +131,8 @@ TEST_F(GaplessTest, HandOverMovesIndexLengthAndTrackLine) {
     EXPECT_EQ(LiveChannels(), 2) << "the next entry is open from the start";
     const int pictures = view.pictures;
     ASSERT_TRUE(PlayToEnd());
-    EXPECT_EQ(audio::positionBytes(first), audio::lengthBytes(first)) << "played to its last sample";
+    EXPECT_EQ(audio::positionBytes(first), audio::lengthBytes(first))
+        << "played to its last sample";
     EXPECT_EQ(PlayingChannels(), 1) << "the library started the next entry";
 
     engine->Tick();
@@ -132,7 +141,8 @@ TEST_F(GaplessTest, HandOverMovesIndexLengthAndTrackLine) {
     EXPECT_EQ(engine->CurrentIndex, 1);
     EXPECT_EQ(engine->CurrentFile, engine->Paths[1]);
     EXPECT_NEAR(engine->Length, 2.5, 0.01);
-    EXPECT_EQ(engine->TrackInfo.rfind("Second Song (00:02) * Stereo * 44 kHz", 0), 0u) << engine->TrackInfo;
+    EXPECT_EQ(engine->TrackInfo.rfind("Second Song (00:02) * Stereo * 44 kHz", 0), 0u)
+        << engine->TrackInfo;
     EXPECT_EQ(view.barPos, 0);
     EXPECT_EQ(view.barMax, 2) << "the maximum is left as it was";
     EXPECT_GT(view.pictures, pictures);
@@ -160,7 +170,8 @@ TEST_F(GaplessTest, HandOverMovesIndexLengthAndTrackLine) {
 }
 
 TEST_F(GaplessTest, CommandsChangeWhatFollows) {
-    const std::vector<std::string> files{MakeWav("a.wav", 2), MakeWav("b.wav", 2), MakeWav("c.wav", 2)};
+    const std::vector<std::string> files{MakeWav("a.wav", 2), MakeWav("b.wav", 2),
+                                         MakeWav("c.wav", 2)};
     AddAll(files);
     const auto play = [&](int Row) {
         view.setSelectedRow(Row);

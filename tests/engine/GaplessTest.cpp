@@ -223,8 +223,8 @@ TEST_F(GaplessTest, CommandsChangeWhatFollows) {
 
     // Paused at the end, the next entry waits; resumed, it follows.
     play(0);
-    SeekToEnd(0.05);
     engine->PauseCommand();
+    SeekToEnd(0.05);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(PlayingChannels(), 0);
     engine->PauseCommand();
@@ -239,6 +239,13 @@ TEST_F(GaplessTest, CommandsChangeWhatFollows) {
     engine->Tick();
     EXPECT_EQ(engine->CurrentIndex, 0);
     EXPECT_EQ(Activity(), audio::kPlaying);
+
+    // Pause before the timer step has followed: the entry heard is paused.
+    ASSERT_TRUE(PlayToEnd());
+    engine->PauseCommand();
+    EXPECT_EQ(engine->CurrentIndex, 1);
+    EXPECT_EQ(Activity(), audio::kPaused);
+    EXPECT_EQ(PlayingChannels(), 0);
 }
 
 TEST_F(GaplessTest, PreparedChannelCarriesTheSoundControls) {

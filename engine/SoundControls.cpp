@@ -14,9 +14,9 @@ std::vector<HSTREAM> TTonikMain::SoundTargets() const {
     return targets;
 }
 
-void TTonikMain::SendAttributes(int Volume, int Pan) {
+void TTonikMain::SendAttributes(int NewVolume, int NewPan) {
     for (const HSTREAM target : SoundTargets())
-        audio::setAttributes(target, -1, Volume, Pan);
+        audio::setAttributes(target, -1, NewVolume, NewPan);
 }
 
 void TTonikMain::ApplyVolume() {

@@ -194,7 +194,7 @@ class TTonikMain {
     void ApplyStartChain();
     void ApplyFilters();
     std::vector<HSTREAM> SoundTargets() const;
-    void SendAttributes(int Volume, int Pan);
+    void SendAttributes(int NewVolume, int NewPan);
 
     // Gapless track changes.
     int FollowingIndex(int From, int Count) const;

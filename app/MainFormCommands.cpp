@@ -149,11 +149,13 @@ void TForm1::MuteOnOFFClick() {
 
 void TForm1::setLoopClick() {
     Tonik->Loop = setLoop->isChecked();
+    Tonik->UpdatePreparedNext();
     Tonik->SaveConfig();
 }
 
 void TForm1::setShuffleClick() {
     Tonik->Shuffle = setShuffle->isChecked();
+    Tonik->UpdatePreparedNext();
     Tonik->SaveConfig();
 }
 

@@ -2,6 +2,7 @@
 // between entries, and the timer step.
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include "audio/AudioLibrary.h"
 #include "engine/Tonik_main.h"
@@ -21,8 +22,18 @@ int BarMaximum(float Seconds) {
 
 void TTonikMain::StopAndFreeChannel() {
     audio::stop(Channel);
+    ReleaseChannels();
+}
+
+void TTonikMain::ReleaseChannels() {
+    DropPrepared();
     FreeChannel(Channel);
     Channel = 0;
+    awaitingEnd_ = false;
+}
+
+HSTREAM TTonikMain::OpenLocalEntry(const std::string& Path) {
+    return CreateFileChannel(Path, kPlayFlags, kPlayFlags);
 }
 
 void TTonikMain::SelectRowIfNone() {
@@ -45,15 +56,14 @@ void TTonikMain::ApplyStartChain() {
 
 void TTonikMain::PlayCurrent() {
     audio::stopOutput();
-    FreeChannel(Channel);
-    Channel = 0;
+    ReleaseChannels();
     const int count = static_cast<int>(Paths.size());
     if (count == 0) return;
     SelectRowIfNone();
 
     for (int attempt = 0;; ++attempt) {
         CurrentFile = Paths[CurrentIndex];
-        Channel = CreateFileChannel(CurrentFile, kPlayFlags, kPlayFlags);
+        Channel = OpenLocalEntry(CurrentFile);
         Length = ChannelSeconds(Channel);
         if (Length != 0 || attempt == 1) break;
         // An empty file still has a channel; release it before the retry.
@@ -68,12 +78,13 @@ void TTonikMain::PlayCurrent() {
     BuildTrackInfo();
     view_.setPositionMax(BarMaximum(Length));
     PaintPlayList();
+    awaitingEnd_ = Length > 0;
+    UpdatePreparedNext();
 }
 
 void TTonikMain::PlayStream() {
     audio::stopOutput();
-    FreeChannel(Channel);
-    Channel = 0;
+    ReleaseChannels();
     if (Paths.empty()) return;
     SelectRowIfNone();
     CurrentFile = Paths[CurrentIndex];
@@ -93,23 +104,37 @@ void TTonikMain::PlayStream() {
     }
 }
 
+// Step 1 of an active timer step: without a selected row the first entry
+// becomes the current one.
+std::string TTonikMain::TickCurrentPath(int Count) {
+    if (view_.selectedRow() == -1) {
+        view_.setSelectedRow(0);
+        CurrentIndex = 0;
+        return {};
+    }
+    return CurrentIndex >= 0 && CurrentIndex < Count ? Paths[CurrentIndex] : std::string();
+}
+
+// A local file that has played to its last sample moves on; the entry that
+// follows may already be playing.
+bool TTonikMain::FollowEndOfTrack(int Count) {
+    if (!awaitingEnd_ || audio::activity(Channel) != audio::kStopped) return false;
+    Advance(Count, TickCurrentPath(Count));
+    return true;
+}
+
 void TTonikMain::Tick() {
     const int count = static_cast<int>(Paths.size());
-    std::string currentPath;
+    if (FollowEndOfTrack(count)) return;
     if (audio::activity(Channel) != audio::kStopped) {
         stoppedShown_.reset();
-        if (view_.selectedRow() == -1) {
-            view_.setSelectedRow(0);
-            CurrentIndex = 0;
-        } else if (CurrentIndex >= 0 && CurrentIndex < count) {
-            currentPath = Paths[CurrentIndex];
-        }
+        TickCurrentPath(count);
         UpdateStatus();
         const float position = PositionSeconds(Channel);
         Elapsed = WholeSeconds(position);
         const double ratio = Length > 0 ? position / Length : 0;
         view_.setBarPosition(static_cast<int>(view_.positionMax() * std::min(ratio, 1.0)));
-        if (Length > 0 && position > Length - 0.6f) Advance(count, currentPath);
+        UpdatePreparedNext();
         return;
     }
     view_.setBarPosition(0);
@@ -128,19 +153,18 @@ void TTonikMain::Tick() {
 
 void TTonikMain::Advance(int Count, const std::string& CurrentPath) {
     audio::stop(Channel);
+    awaitingEnd_ = false;
     const int entries = std::min(Count, static_cast<int>(Paths.size()));
+    // Chosen when it was prepared: a shuffled entry is not drawn again.
+    std::optional<PreparedEntry> prepared = TakePreparedFollower(Count);
     bool start = false;
     std::string next;
     if (Count > 1) {
-        if (CurrentIndex < Count - 1) {
-            ++CurrentIndex;
-            start = true;
-        } else if (Loop) {
-            CurrentIndex = 0;
-            start = true;
+        const int following = prepared ? prepared->Index : FollowingIndex(CurrentIndex, Count);
+        if (following >= 0) {
+            CurrentIndex = !prepared && Shuffle ? ShuffleDraw(Count) : following;
+            start = CurrentIndex >= 0 && CurrentIndex < entries;
         }
-        if (start && Shuffle) CurrentIndex = static_cast<int>(Random() % static_cast<uint32_t>(Count));
-        start = start && CurrentIndex >= 0 && CurrentIndex < entries;
         if (start) next = Paths[CurrentIndex];
     } else if (Loop) {
         start = true;
@@ -149,6 +173,7 @@ void TTonikMain::Advance(int Count, const std::string& CurrentPath) {
         CurrentFile = CurrentPath;
     }
 
+    bool handedOver = false;
     if (start) {
         FreeChannel(Channel);
         Channel = 0;
@@ -156,18 +181,29 @@ void TTonikMain::Advance(int Count, const std::string& CurrentPath) {
             PlayStream();
             return;
         }
-        Channel = CreateFileChannel(next, kPlayFlags, kPlayFlags);
-        audio::play(Channel, false);
+        if (prepared && prepared->Channel != 0 && prepared->Path == next) {
+            Channel = std::exchange(prepared->Channel, 0);
+            // Queued too late to be started by the library.
+            if (audio::activity(Channel) == audio::kStopped && audio::positionBytes(Channel) == 0)
+                audio::play(Channel, false);
+            handedOver = true;
+        } else {
+            Channel = OpenLocalEntry(next);
+            audio::play(Channel, false);
+        }
         CurrentFile = next;
     }
-    ApplyVolume();
-    SendStoredPan();
-    if (Mute) ApplyMute();
+    if (prepared) FreeChannel(prepared->Channel);
+    if (!handedOver)
+        ApplyStartChain();
+    else if (TakeEffectChange())
+        ApplyEffectChain(); // changed after the preparation, on the old channel only
     Length = ChannelSeconds(Channel);
     view_.setBarPosition(0);
     BuildTrackInfo();
-    ApplyEffectChain();
     PaintPlayList();
+    awaitingEnd_ = start && Length > 0;
+    UpdatePreparedNext();
 }
 
 void TTonikMain::StartEntryByPrefix() {
@@ -222,6 +258,9 @@ void TTonikMain::PlaySelectedAsFile() {
 }
 
 void TTonikMain::PauseCommand() {
+    // Pause what is heard, also when the library has just moved on to the
+    // next entry.
+    if (HandedOver()) FollowEndOfTrack(static_cast<int>(Paths.size()));
     if (audio::activity(Channel) == audio::kPaused)
         audio::play(Channel, false);
     else

@@ -84,12 +84,14 @@ void TTonikMain::RemoveSelected() {
         view_.setSelectedRow(0);
     if (top != 0) view_.setTopRow(top - 1);
     SaveM3U("");
+    UpdatePreparedNext();
 }
 
 void TTonikMain::ClearPlaylist() {
     Paths.clear();
     view_.clearRows();
     SaveM3U("");
+    UpdatePreparedNext();
 }
 
 void TTonikMain::RemoveMissing() {
@@ -114,6 +116,7 @@ void TTonikMain::RemoveEntries(const std::vector<bool>& Missing) {
     Paths.clear();
     view_.clearRows();
     for (size_t i = 0; i < keptPaths.size(); ++i) AppendEntry(keptPaths[i], keptTexts[i]);
+    UpdatePreparedNext();
 }
 
 std::string TTonikMain::BrowseFolder() {

@@ -18,6 +18,7 @@
 #include "engine/ChangedFileWriter.h"
 #include "engine/MainView.h"
 #include "engine/PaintedRows.h"
+#include "engine/PreparedNext.h"
 #include "engine/TMess.h"
 #include "engine/Tonik_utilfunc.h"
 
@@ -114,6 +115,11 @@ class TTonikMain {
     void StopCommand();
     // The engine side of the seek bar's change handler.
     void PositionBarChanged();
+    // Keeps the entries opened to follow the current local file in line with
+    // the playlist, Loop, Shuffle and the effect controls. The timer step runs
+    // it; a command that changes what follows runs it so that the change holds
+    // even at the very end of a track.
+    void UpdatePreparedNext();
 
     // Playlist building and painting.
     void AddEntry(const std::string& Path);
@@ -166,14 +172,42 @@ class TTonikMain {
     PaintedRows lastPainted_;
     // The stopped state's text as last shown by the timer step.
     std::optional<std::string> stoppedShown_;
+    // The current channel is a local file whose end moves to the next entry.
+    bool awaitingEnd_ = false;
+    // Entries opened to follow the current one, in playing order.
+    std::vector<PreparedEntry> prepared_;
+    PreparedBasis preparedBasis_;
+    // The effect controls the prepared channels were last set up with.
+    EffectSettings preparedEffects_;
+    // While a prepared channel is set up, the sound controls reach it alone.
+    HSTREAM soleTarget_ = 0;
 
     bool ScanFolderTree(const std::string& Folder, VisitedFolders& Visited);
     void StartEntryByPrefix();
     void StopAndFreeChannel();
+    void ReleaseChannels();
     void SelectRowIfNone();
+    std::string TickCurrentPath(int Count);
+    bool FollowEndOfTrack(int Count);
+    static HSTREAM OpenLocalEntry(const std::string& Path);
     void SendStoredPan();
     void ApplyStartChain();
     void ApplyFilters();
+    std::vector<HSTREAM> SoundTargets() const;
+    void SendAttributes(int NewVolume, int NewPan);
+
+    // Gapless track changes.
+    int FollowingIndex(int From, int Count) const;
+    int ShuffleDraw(int Count);
+    std::string PathAt(int Index) const;
+    bool PreparedStillFollows(int Count) const;
+    void ExtendPrepared(int Count);
+    void DropPrepared();
+    std::optional<PreparedEntry> TakePreparedFollower(int Count);
+    bool HandedOver() const;
+    EffectSettings ReadEffectSettings() const;
+    bool TakeEffectChange();
+    void SetUpPrepared(HSTREAM Prepared, bool WholeChain);
     std::string AutosaveFile() const;
     void AppendEntry(std::string Path, const std::string& DisplayText);
     std::string LocalDisplayText(const std::string& Path);

@@ -1,6 +1,7 @@
 #include "tests/engine/EngineTest.h"
 
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -10,15 +11,19 @@
 
 namespace {
 
-// Channels the library still holds below the handle of a fresh probe.
-int LiveChannels(const std::string& ProbeFile) {
+// Channels the library holds below the handle of a fresh probe that pass.
+int CountChannels(const std::string& ProbeFile, const std::function<bool(audio::Handle)>& Pass) {
     const audio::Handle probe = audio::openFileChannel(ProbeFile, 0, 0, 0);
-    int live = 0;
-    audio::ChannelInfo info;
+    int count = 0;
     for (audio::Handle h = 1; h < probe; ++h)
-        if (audio::channelInfo(h, info)) ++live;
+        if (Pass(h)) ++count;
     audio::releaseStream(probe);
-    return live;
+    return count;
+}
+
+bool Live(audio::Handle h) {
+    audio::ChannelInfo info;
+    return audio::channelInfo(h, info);
 }
 
 } // namespace
@@ -35,6 +40,9 @@ void EngineTest::SetUp() {
     Messages.Slot(10) = "Muted";
     engine = std::make_unique<TTonikMain>(view);
     engine->AppDir = dir + "/";
+    // Beside the folder, whose files some tests count.
+    probe = dir + "-probe.wav";
+    ASSERT_TRUE(fixtures::WriteWav16(probe, 44100, 2, std::vector<int16_t>(2 * 4410)));
     engine->Volume = 100;
     engine->Loop = true;
     engine->SaveConfigHook = [this] { ++configSaves; };
@@ -44,9 +52,10 @@ void EngineTest::SetUp() {
 void EngineTest::TearDown() {
     engine.reset();
     EXPECT_EQ(Channel, 0u);
-    EXPECT_EQ(LiveChannels(MakeWav("probe.wav", 0.1)), 0) << "a channel was not released";
+    EXPECT_EQ(LiveChannels(), 0) << "a channel was not released";
     audio::closeOutput();
     fixtures::RemoveTree(dir);
+    std::remove(probe.c_str());
 }
 
 std::string EngineTest::MakeWav(const std::string& Name, double Seconds, uint32_t Rate, uint32_t Channels) {
@@ -74,6 +83,28 @@ void EngineTest::SeekToEnd(double SecondsBefore) {
     const double seconds = audio::bytesToSeconds(Channel, bytes);
     const auto target = static_cast<uint64_t>(static_cast<double>(bytes) * (seconds - SecondsBefore) / seconds);
     audio::seekBytes(Channel, target - target % 8);
+}
+
+bool EngineTest::PlayToEnd() {
+    const HSTREAM playing = Channel;
+    SeekToEnd(0.05);
+    return WaitFor([&] { return audio::activity(playing) == audio::kStopped; });
+}
+
+bool EngineTest::WaitFor(const std::function<bool()>& Done) {
+    for (int i = 0; i < 500; ++i) {
+        if (Done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+int EngineTest::LiveChannels() const {
+    return CountChannels(probe, Live);
+}
+
+int EngineTest::PlayingChannels() const {
+    return CountChannels(probe, [](audio::Handle h) { return audio::activity(h) == audio::kPlaying; });
 }
 
 bool EngineTest::TickUntil(const std::function<bool()>& Done, int MaxTicks) {

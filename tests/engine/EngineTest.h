@@ -26,6 +26,14 @@ class EngineTest : public ::testing::Test {
     void AddAll(const std::vector<std::string>& Paths);
     // Moves the current channel to Seconds before its end.
     void SeekToEnd(double SecondsBefore);
+    // Moves the current channel close to its end and waits, without a timer
+    // step, until it has played its last sample; false if it never does.
+    bool PlayToEnd();
+    // Waits, without a timer step, until Done; false after some seconds.
+    static bool WaitFor(const std::function<bool()>& Done);
+    // Channels the library holds, and those of them playing.
+    int LiveChannels() const;
+    int PlayingChannels() const;
     // Ticks (with a short pause between) until Done or MaxTicks; true when done.
     bool TickUntil(const std::function<bool()>& Done, int MaxTicks = 200);
     int Activity() const;
@@ -36,6 +44,7 @@ class EngineTest : public ::testing::Test {
     std::string Autosave() const { return dir + "/current.m3u"; }
 
     std::string dir;
+    std::string probe;
     MemoryView view;
     std::unique_ptr<TTonikMain> engine;
     int configSaves = 0;

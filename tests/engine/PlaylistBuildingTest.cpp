@@ -94,7 +94,7 @@ TEST_F(PlaylistBuildingTest, RemoveClearAndRemoveMissingKeepTheirIndexes) {
     view.setSelectedRow(0);
     engine->RemoveSelected();
     engine->Loop = true;
-    SeekToEnd(0.3);
+    ASSERT_TRUE(PlayToEnd());
     engine->Tick();
     EXPECT_EQ(engine->CurrentIndex, 0);
     EXPECT_EQ(engine->CurrentFile, files[1]);

@@ -7,7 +7,7 @@
 #include "audio/decoders/WmaPacketIndex.h"
 #include "audio/decoders/WmaSource.h"
 #include "bench/audio/BenchInputs.h"
-#include "tests/fixtures/Fixtures.h"
+#include "testdata/Fixtures.h"
 
 using namespace bench_audio;
 

@@ -10,7 +10,7 @@
 #include "audio/AudioLibrary.h"
 #include "engine/Tonik_main.h"
 #include "tests/engine/MemoryView.h"
-#include "tests/fixtures/Fixtures.h"
+#include "testdata/Fixtures.h"
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);

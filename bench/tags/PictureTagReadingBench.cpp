@@ -23,7 +23,7 @@
 
 #include "engine/TagTitle.h"
 #include "tags/TagAccess.h"
-#include "tests/fixtures/Fixtures.h"
+#include "testdata/Fixtures.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "engine/Tonik_utilfunc.h"
 #include "platform/TextFile.h"
 #include "tags/TagAccess.h"
-#include "tests/fixtures/Fixtures.h"
+#include "testdata/Fixtures.h"
 
 namespace {
 

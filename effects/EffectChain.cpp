@@ -14,7 +14,7 @@ float GainOfPosition(int Position) { return float(4 - Position); }
 
 } // namespace
 
-void SetEqualizer(HSTREAM Channel, float Q, const EqPositions& Positions) {
+void SetEqualizer(audio::Handle Channel, float Q, const EqPositions& Positions) {
     uint32_t Rate = 0;
     audio::readAttributes(Channel, &Rate, nullptr, nullptr);
     for (int i = 0; i < kEqBands; ++i) audio::installEffect(Channel, audio::kEffectEqualizer);
@@ -36,52 +36,52 @@ std::array<float, 8> EqCentres() {
     return Centres;
 }
 
-void SetEqBand(HSTREAM Channel, int Band, int Position) {
+void SetEqBand(audio::Handle Channel, int Band, int Position) {
     EqRecord.band = Band;
     audio::readEffectParameters(Channel, EqRecord);
     EqRecord.gain = GainOfPosition(Position);
     audio::setEffectParameters(Channel, EqRecord);
 }
 
-void RemoveEqualizer(HSTREAM Channel) { audio::removeEffect(Channel, audio::kEffectEqualizer); }
+void RemoveEqualizer(audio::Handle Channel) { audio::removeEffect(Channel, audio::kEffectEqualizer); }
 
-void SetReverb(HSTREAM Channel, float Level, int32_t Delay) {
+void SetReverb(audio::Handle Channel, float Level, int32_t Delay) {
     ReverbRecord.level = Level;
     if (Delay >= 1200 && Delay <= 10000) ReverbRecord.delayMs = Delay;
     audio::installEffect(Channel, audio::kEffectReverb);
     audio::setEffectParameters(Channel, ReverbRecord);
 }
 
-void UpdateReverb(HSTREAM Channel, float Level, int32_t Delay) {
+void UpdateReverb(audio::Handle Channel, float Level, int32_t Delay) {
     ReverbRecord.level = Level;
     ReverbRecord.delayMs = Delay;
     audio::setEffectParameters(Channel, ReverbRecord);
 }
 
-void RemoveReverb(HSTREAM Channel) { audio::removeEffect(Channel, audio::kEffectReverb); }
+void RemoveReverb(audio::Handle Channel) { audio::removeEffect(Channel, audio::kEffectReverb); }
 
-void ApplyReverb(HSTREAM Channel, const effects::FilterControls& Controls) {
+void ApplyReverb(audio::Handle Channel, const effects::FilterControls& Controls) {
     if (Controls.reverbEnabled())
         SetReverb(Channel, float(Controls.signalPosition()) * 0.01f, Controls.delayPosition());
     else
         RemoveReverb(Channel);
 }
 
-void SetNormalize(HSTREAM Channel, float AmpLevel) {
+void SetNormalize(audio::Handle Channel, float AmpLevel) {
     NormalizeRecord = {0.85f, 0.1f, 0.02f, AmpLevel, 1.0f, 2};
     audio::installEffect(Channel, audio::kEffectNormalize);
     audio::setEffectParameters(Channel, NormalizeRecord);
 }
 
-void UpdateNormalize(HSTREAM Channel, float AmpLevel) {
+void UpdateNormalize(audio::Handle Channel, float AmpLevel) {
     audio::readEffectParameters(Channel, NormalizeRecord);
     NormalizeRecord.maxAmp = AmpLevel;
     audio::setEffectParameters(Channel, NormalizeRecord);
 }
 
-void RemoveNormalize(HSTREAM Channel) { audio::removeEffect(Channel, audio::kEffectNormalize); }
+void RemoveNormalize(audio::Handle Channel) { audio::removeEffect(Channel, audio::kEffectNormalize); }
 
-void ApplyNormalize(HSTREAM Channel, const effects::FilterControls& Controls) {
+void ApplyNormalize(audio::Handle Channel, const effects::FilterControls& Controls) {
     if (Controls.normalizeEnabled())
         SetNormalize(Channel, float(Controls.ampLevelPosition()));
     else

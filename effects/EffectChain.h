@@ -10,24 +10,24 @@
 #include <cstdint>
 
 #include "FilterControls.h"
-#include "engine/Tonik_utilfunc.h"
+#include "audio/AudioLibrary.h"
 
 using EqPositions = std::array<int32_t, 8>; // slider positions 0..10, band 0 first
 
 // Band gain in dB: +4 at the top position 0, -6 at the bottom position 10.
-void SetEqualizer(HSTREAM Channel, float Q, const EqPositions& Positions);
+void SetEqualizer(audio::Handle Channel, float Q, const EqPositions& Positions);
 // 125, 250, ... 1000 Hz.
 std::array<float, 8> EqCentres();
-void SetEqBand(HSTREAM Channel, int Band, int Position);
-void RemoveEqualizer(HSTREAM Channel);
+void SetEqBand(audio::Handle Channel, int Band, int Position);
+void RemoveEqualizer(audio::Handle Channel);
 
 // Delay outside 1200..10000 ms keeps the previous one.
-void SetReverb(HSTREAM Channel, float Level, int32_t Delay);
-void UpdateReverb(HSTREAM Channel, float Level, int32_t Delay);
-void RemoveReverb(HSTREAM Channel);
-void ApplyReverb(HSTREAM Channel, const effects::FilterControls& Controls);
+void SetReverb(audio::Handle Channel, float Level, int32_t Delay);
+void UpdateReverb(audio::Handle Channel, float Level, int32_t Delay);
+void RemoveReverb(audio::Handle Channel);
+void ApplyReverb(audio::Handle Channel, const effects::FilterControls& Controls);
 
-void SetNormalize(HSTREAM Channel, float AmpLevel);
-void UpdateNormalize(HSTREAM Channel, float AmpLevel);
-void RemoveNormalize(HSTREAM Channel);
-void ApplyNormalize(HSTREAM Channel, const effects::FilterControls& Controls);
+void SetNormalize(audio::Handle Channel, float AmpLevel);
+void UpdateNormalize(audio::Handle Channel, float AmpLevel);
+void RemoveNormalize(audio::Handle Channel);
+void ApplyNormalize(audio::Handle Channel, const effects::FilterControls& Controls);

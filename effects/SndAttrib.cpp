@@ -19,7 +19,7 @@ std::string ChannelModeName(uint32_t Channels) {
 
 } // namespace
 
-TSndAttrib GetSndAttrib(HSTREAM Channel, const std::string& FileName) {
+TSndAttrib GetSndAttrib(audio::Handle Channel, const std::string& FileName) {
     audio::ChannelInfo Info;
     audio::channelInfo(Channel, Info);
     TSndAttrib Result;
@@ -27,8 +27,9 @@ TSndAttrib GetSndAttrib(HSTREAM Channel, const std::string& FileName) {
     Result.ChannelType = std::to_string(int32_t(Info.type));
     Result.SampleRate = std::to_string(Info.rate / 1000) + " kHz";
 
-    // The whole 64-bit size: files of 4 GiB and more get their true rate.
-    const double Seconds = std::trunc(ChannelSeconds(Channel));
+    // The length in single precision, as the track information shows it; the
+    // whole 64-bit size, so that files of 4 GiB and more get their true rate.
+    const double Seconds = std::trunc(float(audio::bytesToSeconds(Channel, audio::lengthBytes(Channel))));
     uint64_t Rate = 0;
     if (Seconds >= 1) {
         const double Bytes = double(platform::FileSize(FileName).value_or(0));

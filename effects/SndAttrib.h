@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "engine/Tonik_utilfunc.h"
+#include "audio/AudioLibrary.h"
 
 struct TSndAttrib {
     std::string SampleRate;  // "44 kHz": thousands, truncated
@@ -12,4 +12,4 @@ struct TSndAttrib {
     std::string ChannelMode; // "Mono", "Stereo", "4.1", "5.1", "7.1" or "Unknown"
 };
 
-TSndAttrib GetSndAttrib(HSTREAM Channel, const std::string& FileName);
+TSndAttrib GetSndAttrib(audio::Handle Channel, const std::string& FileName);

@@ -4,16 +4,28 @@
 
 #include "engine/WholeSeconds.h"
 
+namespace {
+
+std::string DurationText(const std::string& Path, bool FromChannel, HSTREAM Current) {
+    if (!FromChannel) return FileDurationText(Path);
+    return Current != 0 ? FormatTime(WholeSeconds(ChannelSeconds(Current))) : std::string();
+}
+
+} // namespace
+
+TTagNames ReadTagsWithDuration(const std::string& Path, bool FromChannel, HSTREAM Current) {
+    TTagNames names = ReadTags(Path);
+    names.Duration = DurationText(Path, FromChannel, Current);
+    return names;
+}
+
 TTagNames ReadTitleTags(const std::string& Path, bool FromChannel, HSTREAM Current) {
+    TTagNames names;
     try {
-        return ReadTags(Path, FromChannel, Current);
+        names = ReadTags(Path);
     } catch (const std::exception&) {
-        TTagNames names;
         names.Title = TitleFromFileName(Path);
-        if (!FromChannel)
-            names.Duration = FileDurationText(Path);
-        else if (Current != 0)
-            names.Duration = FormatTime(WholeSeconds(ChannelSeconds(Current)));
-        return names;
     }
+    names.Duration = DurationText(Path, FromChannel, Current);
+    return names;
 }

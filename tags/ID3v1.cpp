@@ -58,12 +58,6 @@ void PutField(char* at, const std::string& text, size_t size) {
     std::memcpy(at, bytes.data(), std::min(bytes.size(), size));
 }
 
-std::string UpperAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
-}
-
 void SetWithExtended(std::string& plain, std::string& extended, const std::string& value) {
     plain = TrimRight(value);
     extended = ToFile(plain).size() >= 31 ? plain : std::string();
@@ -489,9 +483,9 @@ void TID3v1::FSetYear(const std::string& Value) {
 
 void TID3v1::FSetGenre(const std::string& Name) {
     GenreID = 255;
-    const std::string wanted = UpperAscii(Name);
+    const std::string wanted = platform::AsciiUpper(Name);
     for (int i = 0; i < MAX_MUSIC_GENRES; ++i) {
-        if (UpperAscii(aTAG_MusicGenre[i]) == wanted) {
+        if (platform::AsciiUpper(aTAG_MusicGenre[i]) == wanted) {
             GenreID = static_cast<uint8_t>(i);
             return;
         }

@@ -12,51 +12,19 @@ namespace id3v2 {
 
 namespace {
 
-void AppendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // UTF-16: a leading byte-order mark picks the byte order and is dropped; the
-// text ends at a zero unit or at a malformed surrogate.
+// text ends at a zero unit.
 std::string DecodeUtf16(std::string_view bytes, bool bigEndian) {
-    const size_t units = bytes.size() / 2;
-    auto unitAt = [&](size_t i) -> uint32_t {
-        const uint32_t a = static_cast<unsigned char>(bytes[2 * i]);
-        const uint32_t b = static_cast<unsigned char>(bytes[2 * i + 1]);
-        return bigEndian ? (a << 8 | b) : (b << 8 | a);
-    };
-    size_t i = 0;
-    if (units > 0 && (unitAt(0) == 0xFEFF || unitAt(0) == 0xFFFE)) {
-        if (unitAt(0) == 0xFFFE) bigEndian = !bigEndian;
-        i = 1;
-    }
-    std::string out;
-    for (; i < units; ++i) {
-        uint32_t c = unitAt(i);
-        if (c == 0 || (c >= 0xDC00 && c <= 0xDFFF)) break;
-        if (c >= 0xD800 && c <= 0xDBFF) {
-            const uint32_t low = i + 1 < units ? unitAt(i + 1) : 0;
-            if (low < 0xDC00 || low > 0xDFFF) break;
-            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-            ++i;
+    if (bytes.size() >= 2) {
+        const std::string_view mark = bytes.substr(0, 2);
+        if (mark == "\xFE\xFF" || mark == "\xFF\xFE") {
+            bigEndian = mark == "\xFE\xFF";
+            bytes.remove_prefix(2);
         }
-        AppendUtf8(out, c);
     }
-    return out;
+    for (size_t k = 0; k + 1 < bytes.size(); k += 2)
+        if (bytes[k] == 0 && bytes[k + 1] == 0) return platform::Utf16ToUtf8(bytes.substr(0, k), bigEndian);
+    return platform::Utf16ToUtf8(bytes, bigEndian);
 }
 
 // Text some writers label UTF-8 is often in the code page: such bytes are

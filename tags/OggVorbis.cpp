@@ -149,11 +149,6 @@ bool ReadFileInfo(const std::string& fileName, FileInfo& info, bool forRewrite) 
     return true;
 }
 
-// Our texts are UTF-8 already; bytes that are not become "?".
-std::string EncodeUtf8(const std::string& text) {
-    return platform::IsValidUtf8(text) ? text : platform::ConvertText(text, "UTF-8", "UTF-8");
-}
-
 // The seven values a save writes, as the reader would show them.
 struct Values {
     std::array<std::string, kWrittenPositions> Text;
@@ -298,7 +293,7 @@ bool TOggVorbis::Rewrite(const std::string& FileName, bool KeepOthers) {
 
     std::array<bool, kWrittenPositions> written{};
     vorbiscomment::PacketBuilder builder(vorbiscomment::Vendor(oldComment));
-    auto entry = [&](int k) { return std::string(kCommentNames[k]) + "=" + EncodeUtf8(wanted.Text[k]); };
+    auto entry = [&](int k) { return std::string(kCommentNames[k]) + "=" + platform::ValidUtf8(wanted.Text[k]); };
     auto position = [](const std::string& name) {
         for (int k = cTitle; k < kWrittenPositions; ++k)
             if (name == kCommentNames[k]) return k;

@@ -3,8 +3,6 @@
 #include <optional>
 #include <utility>
 
-#include "engine/Tonik_utilfunc.h"
-#include "engine/WholeSeconds.h"
 #include "platform/CodePage.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
@@ -116,7 +114,7 @@ std::string_view TagKindName(TagKind Kind) {
 
 void SetTagFailureHandler(TagFailureHandler Handler) { FailureHandler() = std::move(Handler); }
 
-TTagNames ReadTags(const std::string& FileName, bool FromChannel, uint32_t CurrentChannel) {
+TTagNames ReadTags(const std::string& FileName) {
     TTagNames names;
     std::string extension = Extension(FileName);
     if (extension == ".mp3") {
@@ -127,11 +125,6 @@ TTagNames ReadTags(const std::string& FileName, bool FromChannel, uint32_t Curre
         names = ReadWMA(FileName);
     }
     if (names.Title.empty()) names.Title = TitleFromFileName(FileName);
-    if (!FromChannel) {
-        names.Duration = FileDurationText(FileName);
-    } else if (CurrentChannel != 0) {
-        names.Duration = FormatTime(WholeSeconds(ChannelSeconds(CurrentChannel)));
-    }
     return names;
 }
 

@@ -19,7 +19,7 @@ struct TTagNames {
     std::string Title;
     std::string Year;
     std::string Encoder;
-    std::string Duration; // "mm:ss", filled only by ReadTags
+    std::string Duration; // "mm:ss", filled by the player's title reader, never here
     std::string Track;    // decimal text
     std::string Genre;
     std::string Album;
@@ -42,11 +42,9 @@ using TagFailureHandler = std::function<void(TagKind Kind, const std::string& Fi
 void SetTagFailureHandler(TagFailureHandler Handler);
 
 // The fields for a playlist title, chosen by the extension (".mp3", ".ogg",
-// ".wma", case sensitive), with the file name as the fallback title.
-// Duration: with FromChannel, the length of CurrentChannel (the engine's
-// current channel; 0 = none gives an empty Duration); without it, the
-// file's own length measured on a temporary channel.
-TTagNames ReadTags(const std::string& FileName, bool FromChannel, uint32_t CurrentChannel = 0);
+// ".wma", case sensitive), with the file name as the fallback title. The
+// duration needs the audio library and is left to the caller.
+TTagNames ReadTags(const std::string& FileName);
 
 TTagNames ReadID3v1(const std::string& FileName);
 TTagNames ReadID3v2(const std::string& FileName);

@@ -9,7 +9,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "platform/TextFile.h"
+#include "platform/FileReplacement.h"
 
 namespace {
 
@@ -129,13 +129,6 @@ TagFileStream::TagFileStream(const std::string& FileName, uint16_t Mode) : fileN
     ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
 }
 
-TagFileStream TagFileStream::CreateTemporary(const std::string& FileName) {
-    std::string name;
-    int fd = Guarded(FileStep::Create, FileName, [&] { return platform::CreateReplacement(FileName, name); });
-    if (fd < 0) Fail(FileName + "~", "cannot create file", errno);
-    return TagFileStream(fd, name);
-}
-
 TagFileStream::~TagFileStream() {
     if (fd_ >= 0) ::close(fd_);
 }
@@ -252,27 +245,28 @@ bool WideRenameFile(const std::string& OldName, const std::string& NewName) {
 
 bool RebuildFile(const std::string& FileName,
                  const std::function<void(TagFileStream& Source, TagFileStream& Temp)>& WriteContent) {
-    const std::string target = platform::ReplacementTarget(FileName);
-    if (target.empty()) return false;
-    std::string tempName;
+    auto refused = [](platform::ReplaceStep step, const std::string& name) {
+        switch (step) {
+        case platform::ReplaceStep::Create: return InjectedFault(FileStep::Create, name);
+        case platform::ReplaceStep::Sync: return InjectedFault(FileStep::Sync, name);
+        case platform::ReplaceStep::Rename: return InjectedFault(FileStep::Rename, name);
+        }
+        return 0;
+    };
     try {
-        TagFileStream source(target, FileMode::ReadOnly);
-        struct stat st {};
-        if (::fstat(source.Handle(), &st) != 0) Fail(target, "cannot read file attributes", errno);
-        TagFileStream temp = TagFileStream::CreateTemporary(target);
-        tempName = temp.FileName();
-        if (!platform::KeepOwnerAndMode(temp.Handle(), st.st_uid, st.st_gid, st.st_mode & 07777))
-            Fail(tempName, "cannot set permissions", errno);
-        WriteContent(source, temp);
-        temp.Flush();
-        temp.Close();
-        if (!WideRenameFile(tempName, target)) Fail(tempName, "cannot rename file", errno);
+        return platform::ReplaceFile(
+            FileName,
+            [&](int fd, const std::string& name) {
+                TagFileStream source(FileName, FileMode::ReadOnly);
+                TagFileStream temp(::dup(fd), name);
+                if (temp.Handle() < 0) Fail(name, "cannot write file", errno);
+                WriteContent(source, temp);
+                return true;
+            },
+            refused);
     } catch (const std::exception&) {
-        if (!tempName.empty()) WideDeleteFile(tempName);
         return false;
     }
-    platform::SyncFolderOf(target);
-    return true;
 }
 
 bool RebuildFile(const std::string& FileName, const std::string& Head, int64_t SourceOffset) {

@@ -78,10 +78,8 @@ class TagStream {
 class TagFileStream : public TagStream {
   public:
     TagFileStream(const std::string& FileName, uint16_t Mode);
-    // The new file of a rebuild of FileName: FileName + "~" and random
-    // characters, created exclusively beside it (platform::CreateReplacement),
-    // read and write, mode 0600 until given the original's.
-    static TagFileStream CreateTemporary(const std::string& FileName);
+    // A stream over an open descriptor, which it takes over.
+    TagFileStream(int Fd, std::string FileName) : fileName_(std::move(FileName)), fd_(Fd) {}
     ~TagFileStream() override;
     TagFileStream(const TagFileStream&) = delete;
     TagFileStream& operator=(const TagFileStream&) = delete;
@@ -104,8 +102,6 @@ class TagFileStream : public TagStream {
     std::string ErrorName() const override;
 
   private:
-    TagFileStream(int Fd, std::string FileName) : fileName_(std::move(FileName)), fd_(Fd) {}
-
     std::string fileName_;
     int fd_ = -1;
 };
@@ -142,16 +138,11 @@ bool WideFileSetAttr(const std::string& Name, int Attributes);
 bool WideDeleteFile(const std::string& Name);
 bool WideRenameFile(const std::string& OldName, const std::string& NewName);
 
-// Rebuilds FileName through a new file beside it: opens the file as the
-// source (mode 0x00), creates the temporary file (TagFileStream::
-// CreateTemporary, so no existing file or link is ever followed or replaced),
-// lets WriteContent fill it, forces it to disk with the original's mode and,
-// where allowed, owner, and renames it over the original. The original is
-// never deleted first: on any failure (WriteContent raising EFileError
-// included) its bytes and mode stay as they were and the temporary file is
-// removed. A symbolic link is followed, so the file it names is rebuilt and
-// the link stays. The rebuilt file is a new inode: other hard links to the
-// original keep the old bytes.
+// Rebuilds FileName through platform::ReplaceFile: WriteContent fills the
+// new file from the original, opened as the source (mode 0x00). On any
+// failure (WriteContent raising EFileError included) the original's bytes
+// and mode stay as they were and the new file is removed. The rebuilt file is
+// a new inode: other hard links to the original keep the old bytes.
 bool RebuildFile(const std::string& FileName,
                  const std::function<void(TagFileStream& Source, TagFileStream& Temp)>& WriteContent);
 // The common case: Head, then the source from SourceOffset to its end.

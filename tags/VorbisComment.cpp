@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/CodePage.h"
 #include "tags/TagText.h"
 
 namespace vorbiscomment {
@@ -20,28 +21,6 @@ uint32_t Le32(std::string_view bytes, size_t at) {
 
 void PutLe32(std::string& out, uint32_t v) {
     for (int i = 0; i < 4; ++i) out += char(v >> (8 * i));
-}
-
-// Surrogate code points have no UTF-8 form; they become "?" as an
-// unconvertible character would.
-void AppendUtf8(std::string& out, uint32_t code) {
-    if (code < 0x80) {
-        out += char(code);
-    } else if (code < 0x800) {
-        out += char(0xC0 | code >> 6);
-        out += char(0x80 | (code & 0x3F));
-    } else if (code >= 0xD800 && code <= 0xDFFF) {
-        out += '?';
-    } else if (code < 0x10000) {
-        out += char(0xE0 | code >> 12);
-        out += char(0x80 | ((code >> 6) & 0x3F));
-        out += char(0x80 | (code & 0x3F));
-    } else {
-        out += char(0xF0 | code >> 18);
-        out += char(0x80 | ((code >> 12) & 0x3F));
-        out += char(0x80 | ((code >> 6) & 0x3F));
-        out += char(0x80 | (code & 0x3F));
-    }
 }
 
 bool IsCommentPacket(std::string_view packet) {
@@ -89,48 +68,12 @@ std::optional<Field> Split(std::string_view Item) {
     size_t eq = text.find('=');
     if (eq == std::string::npos) return std::nullopt;
     Field field;
-    field.Name = text.substr(0, eq);
-    for (char& c : field.Name)
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    field.Name = platform::AsciiUpper(text.substr(0, eq));
     field.Value = tagtext::Trim(std::string_view(text).substr(eq + 1));
     return field;
 }
 
-std::string DecodeUtf8(std::string_view Value) {
-    std::string out;
-    size_t i = 0;
-    while (i < Value.size()) {
-        uint8_t lead = Value[i];
-        if (lead < 0x80) {
-            out += char(lead);
-            ++i;
-            continue;
-        }
-        size_t length;
-        uint32_t code;
-        if ((lead & 0xF8) == 0xF0) {
-            length = 4;
-            code = lead & 0x07;
-        } else if (lead & 0x20) {
-            length = 3;
-            code = lead & 0x0F;
-        } else {
-            length = 2;
-            code = lead & 0x1F;
-        }
-        if (i + length > Value.size()) break;
-        bool wellFormed = true;
-        for (size_t k = 1; k < length && wellFormed; ++k) {
-            uint8_t next = Value[i + k];
-            wellFormed = (next & 0xC0) == 0x80;
-            code = code << 6 | (next & 0x3F);
-        }
-        if (!wellFormed || (length == 4 && (code < 0x10000 || code > 0x10FFFF))) break;
-        AppendUtf8(out, code);
-        i += length;
-    }
-    return out;
-}
+std::string DecodeUtf8(std::string_view Value) { return platform::Utf8BeforeBreak(Value); }
 
 PacketBuilder::PacketBuilder(std::string_view Vendor) : packet_("\x03vorbis") {
     fits_ = Vendor.size() <= std::numeric_limits<uint32_t>::max();

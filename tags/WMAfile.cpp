@@ -48,12 +48,6 @@ std::u16string TrimBlanks(std::u16string_view text) {
     return std::u16string(text);
 }
 
-std::u16string AsciiUpper(std::u16string text) {
-    for (char16_t& c : text)
-        if (c >= u'a' && c <= u'z') c = char16_t(c - u'a' + u'A');
-    return text;
-}
-
 // Exact reads that must end within the current object (and so within the
 // file): a damaged size or count fails the read instead of running on.
 class HeaderReader {
@@ -114,7 +108,7 @@ void ReadExtendedContentDescription(HeaderReader& in, FileData& data) {
     in.Skip(4);
     uint16_t count = in.U16();
     for (uint16_t i = 0; i < count; ++i) {
-        std::u16string name = AsciiUpper(TrimBlanks(in.Text(in.U16())));
+        std::u16string name = platform::AsciiUpper(TrimBlanks(in.Text(in.U16())));
         uint16_t type = in.U16();
         uint16_t length = in.U16();
         if (type != 0) {

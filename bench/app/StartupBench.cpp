@@ -23,7 +23,7 @@
 #include "bench/app/ProcessCpu.h"
 #include "bench/app/ReportingServer.h"
 #include "platform/ProcessCopies.h"
-#include "tests/fixtures/Fixtures.h"
+#include "testdata/Fixtures.h"
 
 namespace {
 

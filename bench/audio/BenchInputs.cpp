@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "platform/FileSize.h"
-#include "tests/fixtures/Fixtures.h"
+#include "testdata/Fixtures.h"
 
 namespace bench_audio {
 

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "bench/audio/BenchInputs.h"
-#include "tests/fixtures/Fixtures.h"
+#include "testdata/Fixtures.h"
 
 using namespace bench_audio;
 

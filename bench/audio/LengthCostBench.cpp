@@ -8,7 +8,7 @@
 #include "audio/decoders/WmaSource.h"
 #include "audio/sources/FileByteSource.h"
 #include "bench/audio/BenchInputs.h"
-#include "tests/fixtures/Fixtures.h"
+#include "testdata/Fixtures.h"
 
 using namespace bench_audio;
 

@@ -14,7 +14,7 @@
 #include "audio/AudioLibrary.h"
 #include "engine/Tonik_main.h"
 #include "tests/engine/MemoryView.h"
-#include "tests/fixtures/Fixtures.h"
+#include "testdata/Fixtures.h"
 
 namespace {
 

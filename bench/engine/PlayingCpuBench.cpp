@@ -12,7 +12,7 @@
 #include "engine/Tonik_main.h"
 #include "tests/engine/MemoryView.h"
 #include "bench/CpuShare.h"
-#include "tests/fixtures/Fixtures.h"
+#include "testdata/Fixtures.h"
 
 using bench::CpuShare;
 

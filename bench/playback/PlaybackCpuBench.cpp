@@ -11,7 +11,7 @@
 
 #include "engine/Tonik_utilfunc.h"
 #include "bench/CpuShare.h"
-#include "tests/fixtures/Fixtures.h"
+#include "testdata/Fixtures.h"
 
 using bench::CpuShare;
 

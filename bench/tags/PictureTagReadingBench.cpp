@@ -21,8 +21,9 @@
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 
+#include "engine/TagTitle.h"
 #include "tags/TagAccess.h"
-#include "tests/fixtures/Fixtures.h"
+#include "testdata/Fixtures.h"
 
 namespace {
 
@@ -124,7 +125,7 @@ int main(int argc, char** argv) {
             TagLib::FileRef ref(file.c_str(), false);
             return ref.isNull() || !ref.tag() ? std::string() : ref.tag()->title().to8Bit(true);
         },
-        [](const std::string& file) { return ReadTags(file, false).Title; },
+        [](const std::string& file) { return ReadTitleTags(file, false, 0).Title; },
         [](const std::string& file) {
             TagLib::FileRef ref(file.c_str(), true, TagLib::AudioProperties::Average);
             bool length = ref.audioProperties() && ref.audioProperties()->lengthInMilliseconds() > 0;
@@ -151,7 +152,7 @@ int main(int argc, char** argv) {
     Print("  ReadID3v2", oursTag);
     Print("  TagLib FileRef, no audio properties", taglibTag);
     std::printf("playlist title (tags and length):\n");
-    Print("  ReadTags (ID3v1, ID3v2 and FileSeconds)", oursTitle);
+    Print("  ReadTitleTags (ID3v1, ID3v2, FileSeconds)", oursTitle);
     Print("  TagLib FileRef, average audio properties", taglibTitle);
     fixtures::RemoveTree(dir);
     return 0;

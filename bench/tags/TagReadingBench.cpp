@@ -14,10 +14,11 @@
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 
+#include "engine/TagTitle.h"
 #include "engine/Tonik_utilfunc.h"
 #include "platform/TextFile.h"
 #include "tags/TagAccess.h"
-#include "tests/fixtures/Fixtures.h"
+#include "testdata/Fixtures.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ int main(int argc, char** argv) {
     const double trueSeconds = double(kFrames) / kRate;
 
     size_t titles = 0;
-    auto ours = [&](const std::string& file) { titles += !ReadTags(file, false).Title.empty(); };
+    auto ours = [&](const std::string& file) { titles += !ReadTitleTags(file, false, 0).Title.empty(); };
     auto taglib = [&](const std::string& file) {
         TagLib::FileRef ref(file.c_str(), true, TagLib::AudioProperties::Accurate);
         titles += !ref.isNull() && ref.tag() && !ref.tag()->title().isEmpty();
@@ -99,7 +100,7 @@ int main(int argc, char** argv) {
 
     std::printf("%d MP3 files with ID3v2 tags, %.3f s of audio each (%llu frames at %u Hz)\n", count, trueSeconds,
                 (unsigned long long)kFrames, kRate);
-    std::printf("ReadTags (ID3v1, ID3v2 and FileSeconds)  %9.1f files/s\n", oursRate);
+    std::printf("ReadTitleTags (ID3v1, ID3v2, FileSeconds) %9.1f files/s\n", oursRate);
     std::printf("FileSeconds alone                        %9.1f files/s\n", oursLengthRate);
     std::printf("TagLib FileRef, accurate properties      %9.1f files/s\n", taglibRate);
     std::printf("largest length error: FileSeconds %.6f s, TagLib %.6f s (TagLib counts in whole ms)\n", oursError,

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tags/TagAccess.h"
-#include "tests/fixtures/Fixtures.h"
+#include "testdata/Fixtures.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Feeds arbitrary file ends to the ID3v1 and Lyrics3 reader, then removes and
 // saves on them: nothing before the blocks found may ever change.
-// fuzz-sources: tags/ID3v1.cpp tags/TagFile.cpp tags/TagText.cpp platform/CodePage.cpp platform/TextFile.cpp
+// fuzz-sources: tags/ID3v1.cpp tags/TagFile.cpp tags/TagText.cpp platform/CodePage.cpp platform/FileReplacement.cpp
 #include <cstdint>
 #include <cstdlib>
 #include <string>

@@ -5,7 +5,7 @@
 // the rest is the frames.
 // fuzz-sources: tags/ID3v2.cpp tags/ID3v2Fields.cpp tags/ID3v2Frames.cpp tags/ID3v2Header.cpp tags/ID3v2Save.cpp
 // fuzz-sources: tags/ID3v2Text.cpp tags/ID3v2Unsync.cpp tags/ID3v2Upgrade.cpp
-// fuzz-sources: tags/TagFile.cpp tags/TagText.cpp platform/CodePage.cpp platform/TextFile.cpp
+// fuzz-sources: tags/TagFile.cpp tags/TagText.cpp platform/CodePage.cpp platform/FileReplacement.cpp
 #include <cstdint>
 #include <cstdlib>
 #include <string>

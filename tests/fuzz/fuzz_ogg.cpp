@@ -5,7 +5,7 @@
 // packet, and every comment it does not write, gives its header pages valid
 // checksums and reads back the values written.
 // fuzz-sources: tags/OggVorbis.cpp tags/OggPages.cpp tags/VorbisComment.cpp tags/TagFile.cpp tags/TagText.cpp
-// fuzz-sources: platform/CodePage.cpp platform/TextFile.cpp
+// fuzz-sources: platform/CodePage.cpp platform/FileReplacement.cpp
 #include <cstdint>
 #include <filesystem>
 #include <optional>

@@ -1,7 +1,7 @@
 // Feeds arbitrary files, and ASF headers assembled from the input out of the
 // objects the reader knows, to the WMA header reader: it ends, and what it
 // reports is plausible or empty.
-// fuzz-sources: tags/WMAfile.cpp tags/TagFile.cpp tags/TagText.cpp platform/CodePage.cpp platform/TextFile.cpp
+// fuzz-sources: tags/WMAfile.cpp tags/TagFile.cpp tags/TagText.cpp platform/CodePage.cpp platform/FileReplacement.cpp
 #include <array>
 #include <cmath>
 #include <cstdint>

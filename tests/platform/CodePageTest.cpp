@@ -36,3 +36,20 @@ TEST(CodePage, RoundTripsAndReportsLoss) {
     EXPECT_FALSE(IsValidUtf8("a\xC3"));
     EXPECT_FALSE(IsValidUtf8("\xFF\xFE"));
 }
+
+TEST(CodePage, SurrogatesAreReadOneWayEverywhere) {
+    const std::string note = "\xF0\x9F\x8E\xB5"; // U+1F3B5, D83C DFB5 in UTF-16
+    EXPECT_EQ(Utf16ToUtf8(u"a\xD83C\xDFB5" u"b"), "a" + note + "b");
+    EXPECT_EQ(Utf16ToUtf8(u"a\xD83C" u"b\xDFB5"), "a?b?");
+    EXPECT_EQ(Utf16ToUtf8(std::string("\xD8\x3C\xDF\xB5\xDC\x00", 6), true), note + "?");
+    EXPECT_EQ(Utf16ToUtf8(std::string("\x3C\xD8\xB5\xDF\x00\xDC", 6), false), note + "?");
+
+    // The same surrogates in three bytes each.
+    const std::string pair = "\xED\xA0\xBC\xED\xBE\xB5";
+    const std::string lone = "\xED\xBE\xB5";
+    EXPECT_FALSE(IsValidUtf8(pair));
+    EXPECT_EQ(ValidUtf8("a" + pair + lone + "b"), "a" + note + "?b");
+    EXPECT_EQ(Utf8ToUtf16("a" + pair + lone), u"a\xD83C\xDFB5?");
+    EXPECT_EQ(Utf8BeforeBreak("a" + lone + pair + "b\xC3(c"), "a?" + note + "b");
+    EXPECT_EQ(ValidUtf8("\xED\xA0"), "??") << "cut off: ill-formed, not a surrogate";
+}

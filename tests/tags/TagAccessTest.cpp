@@ -4,7 +4,6 @@
 
 #include <set>
 
-#include "engine/Tonik_utilfunc.h"
 #include "tags/ID3v1.h"
 #include "tags/TagFile.h"
 #include "tests/fixtures/Fixtures.h"
@@ -84,7 +83,7 @@ std::string BothTags(const std::string& id3v1Title) {
 }
 
 TEST_F(TagAccessTest, ReadTagsChoosesTheTagByExtension) {
-    TTagNames names = ReadTags(Make("Song.mp3", BothTags("V1 title")), false);
+    TTagNames names = ReadTags(Make("Song.mp3", BothTags("V1 title")));
     EXPECT_EQ(names.Title, "V1 title");
     EXPECT_EQ(names.Artist, "V1 artist");
     EXPECT_EQ(names.Album, "V1 album");
@@ -94,10 +93,10 @@ TEST_F(TagAccessTest, ReadTagsChoosesTheTagByExtension) {
     EXPECT_TRUE(names.Composer.empty());
     EXPECT_TRUE(names.Web.empty());
     EXPECT_TRUE(names.Track.empty());
-    EXPECT_EQ(names.Duration, "00:00"); // not audio the library can open
+    EXPECT_TRUE(names.Duration.empty());
 
     // An empty ID3v1 title hands everything to the ID3v2 tag.
-    names = ReadTags(Make("Other.mp3", BothTags("")), false);
+    names = ReadTags(Make("Other.mp3", BothTags("")));
     EXPECT_EQ(names.Title, "V2 title");
     EXPECT_EQ(names.Artist, "V2 artist");
     EXPECT_EQ(names.Composer, "Composer");
@@ -108,57 +107,44 @@ TEST_F(TagAccessTest, ReadTagsChoosesTheTagByExtension) {
 
     // ID3v1 with an artist but no title, and no ID3v2: only the file name.
     std::string v1Only = tagtest::AudioBytes(500) + Id3v1Record("", "Artist", "Album", "1999", "", 3);
-    names = ReadTags(Make("Untitled.mp3", v1Only), false);
+    names = ReadTags(Make("Untitled.mp3", v1Only));
     TTagNames expected;
     expected.Title = "Untitled";
-    expected.Duration = "00:00";
     EXPECT_EQ(names, expected);
 
     // Upper-case extension: no tag read at all.
-    names = ReadTags(Make("Song.MP3", BothTags("V1 title")), false);
+    names = ReadTags(Make("Song.MP3", BothTags("V1 title")));
     expected.Title = "Song";
     EXPECT_EQ(names, expected);
-    names = ReadTags(Make("notes.txt.wav", BothTags("V1 title")), false);
+    names = ReadTags(Make("notes.txt.wav", BothTags("V1 title")));
     expected.Title = "notes.txt";
     EXPECT_EQ(names, expected);
     EXPECT_TRUE(reports_.empty());
 }
 
-TEST_F(TagAccessTest, ReadTagsTitleFallbackAndDuration) {
-    std::string mp3 = Copy("a.mp3", "Plain.mp3");
-    TTagNames names = ReadTags(mp3, false);
+TEST_F(TagAccessTest, ReadTagsTitleFallback) {
+    TTagNames names = ReadTags(Copy("a.mp3", "Plain.mp3"));
     EXPECT_EQ(names.Title, "Plain");
-    EXPECT_EQ(names.Duration, "00:02");
+    EXPECT_TRUE(names.Duration.empty());
 
-    std::string ogg = Copy("a.ogg", "Vorbis file.ogg");
-    names = ReadTags(ogg, false);
+    names = ReadTags(Copy("a.ogg", "Vorbis file.ogg"));
     EXPECT_EQ(names.Title, "Vorbis file");
-    EXPECT_EQ(names.Duration, "00:02");
 
-    std::string wma = Copy("a.wma", "Windows.wma");
-    names = ReadTags(wma, false);
+    names = ReadTags(Copy("a.wma", "Windows.wma"));
     EXPECT_EQ(names.Title, "Windows");
     EXPECT_EQ(names.Artist, "Wma");
-
-    // From the channel: its length, or nothing without a channel.
-    EXPECT_EQ(ReadTags(mp3, true, 0).Duration, "");
-    HSTREAM channel = CreateFileChannel(ogg, 0, 0);
-    ASSERT_NE(channel, 0u);
-    EXPECT_EQ(ReadTags(mp3, true, channel).Duration, "00:02");
-    FreeChannel(channel);
     EXPECT_TRUE(reports_.empty());
 }
 
 TEST_F(TagAccessTest, FailingTagClassesAreReported) {
     std::string missing = dir_.File("gone.mp3");
-    TTagNames names = ReadTags(missing, false);
+    TTagNames names = ReadTags(missing);
     EXPECT_EQ(names.Title, "gone");
-    EXPECT_EQ(names.Duration, "00:00");
     EXPECT_EQ(reports_, (std::vector<Report>{{TagKind::ID3v1, missing}, {TagKind::ID3v2, missing}}));
 
     reports_.clear();
     std::string notOgg = Make("fake.ogg", std::string(400, 'z'));
-    EXPECT_EQ(ReadTags(notOgg, false).Title, "fake");
+    EXPECT_EQ(ReadTags(notOgg).Title, "fake");
     EXPECT_EQ(reports_, (std::vector<Report>{{TagKind::OggVorbis, notOgg}}));
     EXPECT_FALSE(SaveOggVorbis(notOgg, {}));
     EXPECT_EQ(reports_.size(), 2u);
@@ -171,7 +157,7 @@ TEST_F(TagAccessTest, FailingTagClassesAreReported) {
     // A Vorbis file that cannot be opened ends the operation with the file
     // layer's error.
     reports_.clear();
-    EXPECT_THROW(ReadTags(dir_.File("gone.ogg"), false), EFileError);
+    EXPECT_THROW(ReadTags(dir_.File("gone.ogg")), EFileError);
     EXPECT_THROW(SaveOggVorbis(dir_.File("gone.ogg"), {}), EFileError);
     EXPECT_THROW(RemoveOggVorbis(dir_.File("gone.ogg")), EFileError);
 

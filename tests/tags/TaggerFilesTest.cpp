@@ -227,7 +227,7 @@ TEST_F(TaggerFilesTest, WmaTextsReadAtAnyRate) {
     EXPECT_EQ(wma.BitRate, 0);
     EXPECT_EQ(wma.Duration, 0);
     EXPECT_EQ(wma.Title, u"Заголовок");
-    TTagNames names = ReadTags(path, true);
+    TTagNames names = ReadTags(path);
     EXPECT_EQ(names.Title, "Заголовок");
     EXPECT_EQ(names.Artist, "Band");
 }

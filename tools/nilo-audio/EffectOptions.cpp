@@ -53,7 +53,7 @@ std::vector<Option> EffectOptions(EffectSettings& s) {
     };
 }
 
-void ApplyEffectOptions(HSTREAM h, const EffectSettings& s) {
+void ApplyEffectOptions(audio::Handle h, const EffectSettings& s) {
     if (s.eq) SetEqualizer(h, 0.0f, *s.eq);
     if (s.reverb) SetReverb(h, s.reverb->first, s.reverb->second);
     if (s.normalize) SetNormalize(h, *s.normalize);

@@ -16,4 +16,4 @@ struct EffectSettings {
 
 // --eq P1,...,P8 (0..10), --reverb LEVEL,DELAY_MS, --normalize AMP
 std::vector<Option> EffectOptions(EffectSettings& settings);
-void ApplyEffectOptions(HSTREAM h, const EffectSettings& settings);
+void ApplyEffectOptions(audio::Handle h, const EffectSettings& settings);

@@ -1,6 +1,6 @@
 // nilo-demo OUTDIR: writes the bundled demo pieces and OUTDIR/demo.m3u.
 #include "platform/TextFile.h"
-#include "tests/fixtures/Fixtures.h"
+#include "testdata/Fixtures.h"
 #include "tools/nilo-demo/DemoPieces.h"
 
 #include <cmath>

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/TagTitle.h"
 #include "tags/TagAccess.h"
 #include "tags/TagFile.h"
 #include "tools/nilo-tag/FieldLines.h"
@@ -46,7 +47,7 @@ bool failureReported = false;
 int Read(const std::string& kindName, const std::string& file) {
     TTagNames names;
     if (kindName == "auto") {
-        names = ReadTags(file, false);
+        names = ReadTagsWithDuration(file, false, 0);
     } else {
         std::optional<TagKind> kind = KindNamed(kindName);
         if (!kind) return Usage();

@@ -1,0 +1,117 @@
+#include "platform/FileReplacement.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+// The file a replacement writes: the final target of a symbolic link, path
+// itself otherwise (also when nothing is there yet); empty when the link
+// leads nowhere.
+std::string ReplacementTarget(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) return {};
+    std::string target = real;
+    std::free(real);
+    return target;
+}
+
+int CreateBeside(const std::string& target, std::string& name) {
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    static thread_local std::mt19937 random{std::random_device{}()};
+    std::uniform_int_distribution<size_t> pick(0, sizeof kLetters - 2);
+    // Taken names are someone else's; a hundred in a row is not chance.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = target + "~";
+        for (int i = 0; i < 8; ++i) name += kLetters[pick(random)];
+        int fd;
+        do fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        while (fd < 0 && errno == EINTR);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+bool KeepOwnerAndMode(int fd, const struct stat& original) {
+    // The owner first: a change of owner clears the set-id bits. Without
+    // privilege and outside the group the file stays ours, as any new file
+    // would.
+    [[maybe_unused]] const bool given = ::fchown(fd, original.st_uid, original.st_gid) == 0 ||
+                                        ::fchown(fd, static_cast<uid_t>(-1), original.st_gid) == 0;
+    return ::fchmod(fd, original.st_mode & 07777) == 0;
+}
+
+// Nothing can undo a rename whose folder fails to sync, so failures are
+// ignored.
+void SyncFolderOf(const std::string& path) {
+    auto slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// The new file until it has been renamed: closed and removed on every other
+// way out, an exception from fill included.
+class NewFile {
+  public:
+    NewFile(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
+    ~NewFile() {
+        if (fd_ >= 0) ::close(fd_);
+        if (!kept_) ::unlink(name_.c_str());
+    }
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
+
+    bool close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0 || errno == EINTR;
+    }
+    void keep() { kept_ = true; }
+
+  private:
+    int fd_;
+    std::string name_;
+    bool kept_ = false;
+};
+
+} // namespace
+
+bool ReplaceFile(const std::string& path, const std::function<bool(int fd, const std::string& name)>& fill,
+                 const ReplaceStepCheck& check) {
+    auto allowed = [&](ReplaceStep step, const std::string& name) {
+        const int refusal = check ? check(step, name) : 0;
+        errno = refusal;
+        return refusal == 0;
+    };
+    const std::string target = ReplacementTarget(path);
+    if (target.empty()) return false;
+    struct stat original {};
+    const bool exists = ::stat(target.c_str(), &original) == 0;
+    std::string name;
+    if (!allowed(ReplaceStep::Create, target)) return false;
+    const int fd = CreateBeside(target, name);
+    if (fd < 0) return false;
+    NewFile file(fd, name);
+    if (!(exists ? KeepOwnerAndMode(fd, original) : ::fchmod(fd, 0644) == 0)) return false;
+    if (!fill(fd, name)) return false;
+    if (!allowed(ReplaceStep::Sync, name) || ::fsync(fd) != 0) return false;
+    if (!file.close()) return false;
+    if (!allowed(ReplaceStep::Rename, name) || ::rename(name.c_str(), target.c_str()) != 0) return false;
+    file.keep();
+    SyncFolderOf(target);
+    return true;
+}
+
+} // namespace platform

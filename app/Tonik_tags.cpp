@@ -11,7 +11,7 @@
 
 #include "app/Tonik_mainform.h"
 #include "app/TypingLimit.h"
-#include "tags/TagAccess.h"
+#include "engine/TagTitle.h"
 
 int TagEditKind = 1;
 
@@ -176,7 +176,7 @@ void TTagEditBox::OKClick() {
     if (form_.Tonik->SaveTags && !saveFields()) return;
     const int row = form_.selectedRow();
     if (row < 0 || row >= form_.rowCount()) return;
-    const TTagNames names = ReadTags(file(), false);
+    const TTagNames names = ReadTagsWithDuration(file(), false, 0);
     const std::string title = names.Artist.empty() ? names.Title : names.Artist + " - " + names.Title;
     form_.setRowText(row, title + "  (" + names.Duration + ")");
     accept();

@@ -14,7 +14,7 @@
 
 #include "audio/AudioLibrary.h"
 #include "bench/audio/BenchInputs.h"
-#include "tests/fixtures/Fixtures.h"
+#include "testdata/Fixtures.h"
 
 using namespace bench_audio;
 using Clock = std::chrono::steady_clock;

@@ -35,8 +35,9 @@ class RenderTool {
         const int raw = std::system(command.c_str());
         rendered.clear();
         uint32_t rate = 0, channels = 0;
-        if (WIFEXITED(raw) && WEXITSTATUS(raw) == 0)
+        if (WIFEXITED(raw) && WEXITSTATUS(raw) == 0) {
             EXPECT_TRUE(fixtures::ReadWav(out, rate, channels, rendered));
+        }
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     }
 

@@ -3,6 +3,7 @@
 // wrote.
 #pragma once
 
+#include <cstdlib>
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -55,6 +56,18 @@ inline bool Buffered(std::initializer_list<audio::Handle> handles) {
     });
 }
 
+// The disk driver writes what the device receives to raw; without realTime
+// it runs as fast as it is fed.
+inline void UseDiskDriver(const std::string& raw, bool realTime) {
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
+    if (realTime) {
+        unsetenv("SDL_DISKAUDIODELAY");
+    } else {
+        setenv("SDL_DISKAUDIODELAY", "0", 1);
+    }
+}
+
 // Everything the channel would send to the device from where it is.
 inline std::vector<float> RenderAll(audio::Handle h) {
     std::vector<float> all(2 * 4096);
@@ -66,6 +79,15 @@ inline std::vector<float> RenderAll(audio::Handle h) {
         all.resize(used + 2 * 4096);
     }
     all.resize(used);
+    return all;
+}
+
+// What a fresh channel of the file sends to the device, at this volume and pan.
+inline std::vector<float> RenderFile(const std::string& path, int volume = 100, int pan = 0) {
+    const audio::Handle h = audio::openFileChannel(path, 0, 0, audio::kFloatSamples);
+    audio::setAttributes(h, -1, volume, pan);
+    std::vector<float> all = RenderAll(h);
+    audio::releaseStream(h);
     return all;
 }
 

@@ -19,19 +19,10 @@ using audiotest::FirstSoundingFrame;
 using audiotest::RenderAll;
 using audiotest::SignalWav;
 using audiotest::TempFolder;
+using audiotest::UseDiskDriver;
 using audiotest::WaitFor;
 
 namespace {
-
-void UseDiskDriver(const std::string& raw, bool realTime) {
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
-    if (realTime) {
-        unsetenv("SDL_DISKAUDIODELAY");
-    } else {
-        setenv("SDL_DISKAUDIODELAY", "0", 1);
-    }
-}
 
 std::vector<float> Tail(const std::vector<float>& stereo, size_t fromFrame) {
     return {stereo.begin() + static_cast<std::ptrdiff_t>(2 * fromFrame), stereo.end()};

@@ -13,7 +13,6 @@
 using namespace audio;
 using namespace std::chrono_literals;
 using audiotest::Buffered;
-using audiotest::RenderAll;
 using audiotest::SignalWav;
 using audiotest::TempFolder;
 using audiotest::WaitFor;
@@ -101,22 +100,12 @@ TEST(Playback, TheDeviceReceivesTheSumOfThePlayingChannels) {
     const std::string a = SignalWav(folder, "a.wav", 44100, 2, 0.5);
     const std::string b = SignalWav(folder, "b.wav", 22050, 1, 0.3);
     const std::string raw = folder / "out.raw";
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
-    setenv("SDL_DISKAUDIODELAY", "0", 1);
+    audiotest::UseDiskDriver(raw, false);
 
-    std::vector<float> expected;
-    {
-        const Handle ra = openFileChannel(a, 0, 0, kFloatSamples);
-        const Handle rb = openFileChannel(b, 0, 0, kFloatSamples);
-        ASSERT_TRUE(setAttributes(rb, -1, 60, 40));
-        expected = RenderAll(ra);
-        const std::vector<float> second = RenderAll(rb);
-        ASSERT_LT(second.size(), expected.size());
-        for (size_t i = 0; i < second.size(); ++i) expected[i] += second[i];
-        releaseStream(ra);
-        releaseStream(rb);
-    }
+    std::vector<float> expected = audiotest::RenderFile(a);
+    const std::vector<float> second = audiotest::RenderFile(b, 60, 40);
+    ASSERT_LT(second.size(), expected.size());
+    for (size_t i = 0; i < second.size(); ++i) expected[i] += second[i];
 
     const Handle ha = openFileChannel(a, 0, 0, kFloatSamples);
     const Handle hb = openFileChannel(b, 0, 0, kFloatSamples);
@@ -139,20 +128,11 @@ TEST(Playback, AQueuedChannelStartsOnTheSampleAfterTheEnd) {
     const std::string a = SignalWav(folder, "a.wav", 44100, 2, 0.37);
     const std::string b = SignalWav(folder, "b.wav", 22050, 1, 0.21);
     const std::string raw = folder / "out.raw";
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
-    setenv("SDL_DISKAUDIODELAY", "0", 1);
+    audiotest::UseDiskDriver(raw, false);
 
-    std::vector<float> expected;
-    {
-        const Handle ra = openFileChannel(a, 0, 0, kFloatSamples);
-        const Handle rb = openFileChannel(b, 0, 0, kFloatSamples);
-        expected = RenderAll(ra);
-        const std::vector<float> second = RenderAll(rb);
-        expected.insert(expected.end(), second.begin(), second.end());
-        releaseStream(ra);
-        releaseStream(rb);
-    }
+    std::vector<float> expected = audiotest::RenderFile(a);
+    const std::vector<float> second = audiotest::RenderFile(b);
+    expected.insert(expected.end(), second.begin(), second.end());
 
     const Handle ha = openFileChannel(a, 0, 0, kFloatSamples);
     const Handle hb = openFileChannel(b, 0, 0, kFloatSamples);

@@ -92,6 +92,21 @@ std::string WrapLyrics3(const std::string& fields) {
     return block + mark + "LYRICS200";
 }
 
+// Whether the bytes before the file's last CutBytes end like a Lyrics3 block.
+bool EndsInLyrics3Mark(const std::string& fileName, int64_t cutBytes) {
+    try {
+        TagFileStream file(fileName, FileMode::ReadOnly | FileMode::ShareDenyWrite);
+        const int64_t end = file.Size() - cutBytes;
+        if (end < kMarkSize) return false;
+        char mark[kMarkSize];
+        file.Seek(end - kMarkSize, soFromBeginning);
+        file.ReadBuffer(mark, kMarkSize);
+        return std::memcmp(mark + 6, "LYRICS200", 9) == 0;
+    } catch (const EFileError&) {
+        return false;
+    }
+}
+
 struct RawField {
     std::string name;
     std::string data;
@@ -417,6 +432,10 @@ bool TID3v1::SaveToFile(const std::string& FileName) {
     } catch (const EFileError&) {
         return false;
     }
+    // A file may hold an older block stacked before its last one; dropping
+    // the last would make a reader take the older one for the file's tag.
+    if (lyrics.empty() && HasLyrics3 && EndsInLyrics3Mark(FileName, cut))
+        lyrics = WrapLyrics3(FieldBytes("IND", "00"));
     if (!ReplaceTail(FileName, cut, lyrics + BuildRecord(track))) return false;
     Track = track;
     Exists = true;

@@ -279,6 +279,20 @@ TEST_F(ID3v1Test, Lyrics3IsWrittenOnlyWithLyricsOrAuthor) {
                                 Lyrics3Field("XYZ", "?") + "odd") +
                     Id3v1Record("Edited", std::string(30, 'a'), "", "", "", 255));
 
+    // A block left with nothing goes, unless an older block stacked before
+    // it would then be read as the file's.
+    const std::string emptied = Lyrics3Wrap(Lyrics3Field("IND", "00"));
+    const std::string older = Lyrics3Block({{"LYR", "older"}});
+    for (const std::string& before : {std::string(), older}) {
+        MakeFile(before + emptied + record);
+        TID3v1 plain;
+        plain.FSetTitle(std::string(30, 't'));
+        ASSERT_TRUE(plain.SaveToFile(name_));
+        ExpectAudioThen(before + (before.empty() ? "" : emptied) + record);
+        ASSERT_TRUE(back.ReadFromFile(name_));
+        EXPECT_EQ(back.Lyrics, "");
+    }
+
     // An image alone, or lyrics without anything to carry, write no block.
     MakeFile("");
     TID3v1 imageOnly;

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <climits>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
@@ -24,14 +25,26 @@ std::string ReplacementTarget(const std::string& path) {
     return target;
 }
 
+constexpr size_t kSuffixSize = 9; // "~" and 8 random characters
+
+// target, with its file name cut where the name and the suffix would pass
+// the longest name a folder takes.
+std::string StemOf(const std::string& target) {
+    const size_t slash = target.rfind('/');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const size_t room = NAME_MAX - kSuffixSize;
+    return target.size() - nameStart > room ? target.substr(0, nameStart + room) : target;
+}
+
 int CreateBeside(const std::string& target, std::string& name) {
     static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     static thread_local std::mt19937 random{std::random_device{}()};
     std::uniform_int_distribution<size_t> pick(0, sizeof kLetters - 2);
+    const std::string stem = StemOf(target);
     // Taken names are someone else's; a hundred in a row is not chance.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = target + "~";
-        for (int i = 0; i < 8; ++i) name += kLetters[pick(random)];
+        name = stem + "~";
+        for (size_t i = 1; i < kSuffixSize; ++i) name += kLetters[pick(random)];
         int fd;
         do fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         while (fd < 0 && errno == EINTR);

@@ -87,6 +87,13 @@ TEST(AtomicWriter, ReplacesWholeKeepsModeAndLeavesNoTemporary) {
     EXPECT_EQ(std::distance(fs::directory_iterator(t.dir), fs::directory_iterator()), 1);
     EXPECT_EQ(FileSize(path).value(), content.size());
     EXPECT_FALSE(FileSize((t.dir / "missing").string()).has_value());
+
+    // A name at the folder's limit leaves no room for the suffix of the
+    // new file's name.
+    const std::string longest = t.file(std::string(255, 'n'), "old");
+    ASSERT_TRUE(WriteFileAtomic(longest, "new"));
+    EXPECT_EQ(contentOf(longest), "new");
+    EXPECT_EQ(t.entries(), 2u);
 }
 
 TEST(AtomicWriter, FailedRenameLeavesTargetAndNoTemporary) {

@@ -1,12 +1,15 @@
 #include "platform/FileReplacement.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+#include <vector>
 
 namespace platform {
 
@@ -61,6 +64,28 @@ bool KeepOwnerAndMode(int fd, const struct stat& original) {
     [[maybe_unused]] const bool given = ::fchown(fd, original.st_uid, original.st_gid) == 0 ||
                                         ::fchown(fd, static_cast<uid_t>(-1), original.st_gid) == 0;
     return ::fchmod(fd, original.st_mode & 07777) == 0;
+}
+
+// Extended attributes, access control lists among them, go with the file's
+// bytes. Those the system keeps to itself or refuses to a user are left out:
+// the new file then carries what any new file there would.
+void CopyExtendedAttributes(const std::string& from, int to) {
+    std::vector<char> names(4096);
+    ssize_t size;
+    while ((size = ::listxattr(from.c_str(), names.data(), names.size())) < 0 && errno == ERANGE) {
+        const ssize_t needed = ::listxattr(from.c_str(), nullptr, 0);
+        if (needed <= 0) return;
+        names.resize(static_cast<size_t>(needed));
+    }
+    if (size <= 0) return;
+    std::vector<char> value;
+    for (const char* name = names.data(); name < names.data() + size; name += std::strlen(name) + 1) {
+        const ssize_t length = ::getxattr(from.c_str(), name, nullptr, 0);
+        if (length < 0) continue;
+        value.resize(static_cast<size_t>(length));
+        const ssize_t read = ::getxattr(from.c_str(), name, value.data(), value.size());
+        if (read >= 0) ::fsetxattr(to, name, value.data(), static_cast<size_t>(read), 0);
+    }
 }
 
 // Nothing can undo a rename whose folder fails to sync, so failures are
@@ -118,6 +143,8 @@ bool ReplaceFile(const std::string& path, const std::function<bool(int fd, const
     if (fd < 0) return false;
     NewFile file(fd, name);
     if (!(exists ? KeepOwnerAndMode(fd, original) : ::fchmod(fd, 0644) == 0)) return false;
+    // After the owner, whose change would clear some of them.
+    if (exists) CopyExtendedAttributes(target, fd);
     if (!fill(fd, name)) return false;
     if (!allowed(ReplaceStep::Sync, name) || ::fsync(fd) != 0) return false;
     if (!file.close()) return false;

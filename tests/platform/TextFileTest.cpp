@@ -6,6 +6,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 namespace fs = std::filesystem;
 using namespace platform;
@@ -87,6 +88,15 @@ TEST(AtomicWriter, ReplacesWholeKeepsModeAndLeavesNoTemporary) {
     EXPECT_EQ(std::distance(fs::directory_iterator(t.dir), fs::directory_iterator()), 1);
     EXPECT_EQ(FileSize(path).value(), content.size());
     EXPECT_FALSE(FileSize((t.dir / "missing").string()).has_value());
+
+    // Extended attributes go with the bytes, where the file system has them.
+    const char value[] = "kept";
+    if (::setxattr(path.c_str(), "user.nilo.test", value, 4, 0) == 0) {
+        ASSERT_TRUE(WriteFileAtomic(path, "again"));
+        char back[8] = {};
+        EXPECT_EQ(::getxattr(path.c_str(), "user.nilo.test", back, sizeof back), 4);
+        EXPECT_STREQ(back, value);
+    }
 
     // A name at the folder's limit leaves no room for the suffix of the
     // new file's name.

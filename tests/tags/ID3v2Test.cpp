@@ -227,7 +227,7 @@ TEST_F(ID3v2Test, SaveInPlaceOrByRebuilding) {
     const std::string expected = Id3v2Block(3, Frame23("TIT2", Enc0("0123456789")), 4096 - 10 - 21);
     ASSERT_EQ(expected.size(), 4096u);
     ExpectHeadThenAudio(expected);
-    EXPECT_FALSE(Exists(name_ + "~"));
+    EXPECT_FALSE(TemporaryLeft(name_));
 
     // A 4096-byte block whose new content fits is rewritten in place.
     struct stat before {};
@@ -322,7 +322,7 @@ TEST_F(ID3v2Test, Removal) {
     ExpectHeadThenAudio("");
     ::stat(name_.c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
-    EXPECT_FALSE(Exists(name_ + "~"));
+    EXPECT_FALSE(TemporaryLeft(name_));
 
     const std::string bogus = Id3v2Header(3, 0, 1000000);
     MakeFile(bogus, 100);
@@ -348,7 +348,7 @@ TEST_F(ID3v2Test, FailedWritesLeaveTheFile) {
     EXPECT_FALSE(tag.SaveToFile(name_));
     SetFileFaultHook({});
     ExpectHeadThenAudio("");
-    EXPECT_FALSE(Exists(name_ + "~"));
+    EXPECT_FALSE(TemporaryLeft(name_));
     const int status = InChild([&] {
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit{150000, 150000};
@@ -357,7 +357,7 @@ TEST_F(ID3v2Test, FailedWritesLeaveTheFile) {
     });
     EXPECT_EQ(status, 0);
     ExpectHeadThenAudio("");
-    EXPECT_FALSE(Exists(name_ + "~"));
+    EXPECT_FALSE(TemporaryLeft(name_));
 
     // A read-only file system refuses both paths for real.
     const std::string mount = dir_.File("mnt");

@@ -9,6 +9,7 @@
 #include "platform/TextFile.h"
 #include "tags/TagFile.h"
 #include "tests/fixtures/Fixtures.h"
+#include "tests/tags/TagTestFiles.h"
 
 namespace {
 
@@ -133,7 +134,7 @@ class OggVorbisTest : public ::testing::Test {
         EXPECT_TRUE(platform::ReadWholeFile(path, s));
         return s;
     }
-    static bool NoTemporary(const std::string& path) { return !std::filesystem::exists(path + "~"); }
+    static bool NoTemporary(const std::string& path) { return !tagtest::TemporaryLeft(path); }
 
     // A save that must be refused leaves the file as it was.
     void ExpectRefused(const std::string& path, TOggVorbis& tag) {

@@ -217,7 +217,7 @@ TEST_F(TagAccessTest, SaveID3v2AsTheEditorDoes) {
 
     ASSERT_TRUE(RemoveID3v2(path));
     EXPECT_EQ(ReadBytes(path), audio);
-    EXPECT_FALSE(tagtest::Exists(path + "~"));
+    EXPECT_FALSE(tagtest::TemporaryLeft(path));
 }
 
 TEST_F(TagAccessTest, TitleFromFileName) {

@@ -69,6 +69,18 @@ inline bool Exists(const std::string& path) {
     return std::filesystem::exists(path, ec);
 }
 
+// Whether a rebuild's new file (the name, "~" and a suffix) is left beside path.
+inline bool TemporaryLeft(const std::string& path) {
+    const std::filesystem::path file(path);
+    const std::string name = file.filename().string();
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(file.parent_path(), ec)) {
+        const std::string other = entry.path().filename().string();
+        if (other.size() > name.size() && other.starts_with(name) && other[name.size()] == '~') return true;
+    }
+    return false;
+}
+
 // Runs a command and returns what it printed; status gets its exit status.
 inline std::string RunCommand(const std::string& command, int& status) {
     std::string out;

@@ -221,7 +221,7 @@ TEST_F(NiloTagTest, WriteAndRemoveAsTheEditorDoes) {
     EXPECT_EQ(Tool({"remove", "ogg", ogg}).status, 0);
     r = Tool({"read", "ogg", ogg});
     EXPECT_EQ(Field(r, "Title"), "");
-    EXPECT_FALSE(tagtest::Exists(ogg + "~"));
+    EXPECT_FALSE(tagtest::TemporaryLeft(ogg));
 }
 
 } // namespace

@@ -89,13 +89,24 @@ TEST(AtomicWriter, ReplacesWholeKeepsModeAndLeavesNoTemporary) {
     EXPECT_EQ(FileSize(path).value(), content.size());
     EXPECT_FALSE(FileSize((t.dir / "missing").string()).has_value());
 
-    // Extended attributes go with the bytes, where the file system has them.
-    const char value[] = "kept";
-    if (::setxattr(path.c_str(), "user.nilo.test", value, 4, 0) == 0) {
+    // Extended attributes go with the bytes, where the file system has them:
+    // one of the user's, and an access list that lets user 1234 read.
+    auto attribute = [&](const char* name) {
+        std::string value(64, '\0');
+        const ssize_t size = ::getxattr(path.c_str(), name, value.data(), value.size());
+        value.resize(size < 0 ? 0 : size_t(size));
+        return value;
+    };
+    const std::string acl = std::string("\2\0\0\0", 4) + std::string("\1\0\6\0\xff\xff\xff\xff", 8) +
+                            std::string("\2\0\4\0\xd2\4\0\0", 8) + std::string("\4\0\4\0\xff\xff\xff\xff", 8) +
+                            std::string("\x10\0\4\0\xff\xff\xff\xff", 8) + std::string("\x20\0\0\0\xff\xff\xff\xff", 8);
+    for (const auto& [name, value] : {std::pair<const char*, std::string>{"user.nilo.test", "kept"},
+                                      {"system.posix_acl_access", acl}}) {
+        if (::setxattr(path.c_str(), name, value.data(), value.size(), 0) != 0) continue;
+        const mode_t mode = modeOf(path);
         ASSERT_TRUE(WriteFileAtomic(path, "again"));
-        char back[8] = {};
-        EXPECT_EQ(::getxattr(path.c_str(), "user.nilo.test", back, sizeof back), 4);
-        EXPECT_STREQ(back, value);
+        EXPECT_EQ(attribute(name), value) << name;
+        EXPECT_EQ(modeOf(path), mode) << name;
     }
 
     // A name at the folder's limit leaves no room for the suffix of the

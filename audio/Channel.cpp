@@ -287,6 +287,10 @@ void Channel::publishStaged() {
     marks_.insert(marks_.end(), staged_.begin(), staged_.end());
     staged_.clear();
     fillAsked_ = false;
+    // Frames of a generation that a seek has left behind go at once: held in
+    // the ring until the device's next block, they could leave no room for
+    // the new start, and the device asks for no fill while it waits for one.
+    catchUp();
 }
 
 size_t Channel::render(float* stereo, size_t frames, std::mutex& mix) {

@@ -102,7 +102,8 @@ class Channel {
     // sound for seconds: decode again from the frame being played.
     void redecodeBuffered();
     size_t aheadFrames() const;
-    // Hands the marks of what fill wrote to the output side (under its lock).
+    // Hands the marks of what fill wrote to the output side (under its lock),
+    // dropping what a seek has left behind.
     void publishStaged();
 
     const ChannelKind kind_;

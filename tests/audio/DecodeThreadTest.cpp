@@ -11,6 +11,7 @@
 
 #include "AudioTestFiles.h"
 #include "audio/AudioLibrary.h"
+#include "audio/EffectsLibrary.h"
 
 using namespace audio;
 using namespace std::chrono_literals;
@@ -115,6 +116,27 @@ TEST(DecodeThread, ChannelsShorterThanABlockHandOverGaplesslyInAChain) {
     closeOutput();
 
     EXPECT_TRUE(audiotest::DeviceFileHolds(raw, expected));
+}
+
+TEST(DecodeThread, SeeksInQuickSuccessionAreHeardWithAnEffectOn) {
+    // With an effect the thread keeps only a short stretch ahead, which the
+    // start of one seek can fill while the next seek arrives.
+    TempFolder folder;
+    const std::string wav = SignalWav(folder, "a.wav", 44100, 2, 10.0);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    const Handle h = openFileChannel(wav, 0, 0, kFloatSamples);
+    ASSERT_TRUE(installEffect(h, kEffectReverb));
+    ASSERT_TRUE(openOutput(-1, 44100, kFloatSamples));
+    ASSERT_TRUE(play(h, false));
+    constexpr uint64_t kFrameBytes = 8;
+    for (uint64_t i = 0; i < 60; ++i) {
+        const uint64_t second = (100000 + 4000 * i) * kFrameBytes;
+        ASSERT_TRUE(seekBytes(h, (20000 + 1000 * i) * kFrameBytes));
+        std::this_thread::sleep_for(std::chrono::microseconds(25 * i));
+        ASSERT_TRUE(seekBytes(h, second));
+        ASSERT_TRUE(WaitFor([&] { return positionBytes(h) != second; }, 2s)) << "seek " << i;
+    }
+    closeOutput();
 }
 
 TEST(DecodeThread, AnMp3PlaysOnWhileTheCallerSleeps) {

@@ -113,15 +113,13 @@ struct RawField {
 };
 
 // The fields of a Lyrics3 block as stored, and the bytes after the last one
-// that parses, which are kept as they are.
+// that parses, which are kept as they are. A field whose size runs past the
+// block is not one: its data would be the end mark and the record after it.
 std::vector<RawField> SplitFields(const std::string& bytes, std::string& rest) {
     std::vector<RawField> fields;
     size_t at = 0;
     while (bytes.size() - at >= kFieldHeaderSize) {
-        const std::string_view digits(bytes.data() + at + 3, 5);
-        const int32_t size = std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })
-                                 ? tagtext::ParseDecimal(digits).value_or(-1)
-                                 : -1;
+        const int32_t size = tagtext::ParseDecimal(std::string_view(bytes.data() + at + 3, 5)).value_or(-1);
         if (size < 0 || bytes.size() - at - kFieldHeaderSize < size_t(size)) break;
         fields.push_back({bytes.substr(at, 3), bytes.substr(at + kFieldHeaderSize, size_t(size))});
         at += kFieldHeaderSize + size_t(size);
@@ -234,30 +232,25 @@ void TID3v1::ParseRecord(const unsigned char* record) {
 }
 
 void TID3v1::ReadLyrics3Fields(TagStream& file) {
-    // Every pass consumes at least a whole header, and a header cut short by
-    // the end of the file ends the loop, so the file's size bounds it.
-    for (;;) {
-        char header[8];
-        if (file.Read(header, 8) != 8) return;
-        const int32_t size = tagtext::ParseDecimal(std::string_view(header + 3, 5)).value_or(-1);
-        if (size < 0) return;
-        std::string data(static_cast<size_t>(size), '\0');
-        data.resize(static_cast<size_t>(file.Read(data.data(), size)));
-        const std::string_view name(header, 3);
-        if (name == "IND") {
-        } else if (name == "LYR") {
+    std::string body(static_cast<size_t>(std::max(0, Lyrics3Size - kLyricsBeginSize)), '\0');
+    body.resize(static_cast<size_t>(file.Read(body.data(), static_cast<int64_t>(body.size()))));
+    std::string rest;
+    for (const RawField& field : SplitFields(body, rest)) {
+        const std::string& data = field.data;
+        if (field.name == "IND") {
+        } else if (field.name == "LYR") {
             Lyrics = LyricsText(data);
-        } else if (name == "INF") {
+        } else if (field.name == "INF") {
             FSetComment(FromFile(Trim(data)));
-        } else if (name == "AUT") {
+        } else if (field.name == "AUT") {
             Author = FromFile(Trim(data));
-        } else if (name == "EAL") {
+        } else if (field.name == "EAL") {
             FSetAlbum(FromFile(Trim(data)));
-        } else if (name == "EAR") {
+        } else if (field.name == "EAR") {
             FSetArtist(FromFile(Trim(data)));
-        } else if (name == "ETT") {
+        } else if (field.name == "ETT") {
             FSetTitle(FromFile(Trim(data)));
-        } else if (name == "IMG") {
+        } else if (field.name == "IMG") {
             Image = FromFile(data);
         } else {
             return;

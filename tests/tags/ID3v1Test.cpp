@@ -148,6 +148,17 @@ TEST_F(ID3v1Test, Lyrics3FieldsTakePrecedence) {
     EXPECT_TRUE(tag.HasLyrics3);
     EXPECT_EQ(tag.FGetTitle(), "First");
     EXPECT_EQ(tag.FGetArtist(), "A");
+    // A field whose size runs past the block ends the loop too: its data
+    // would be the end mark and the record, which a save then rewrites.
+    MakeFile(Lyrics3Wrap(Lyrics3Field("EAR", "Kept") + "ETT00500Cut") + Id3v1Record("T", "A", "", "", "", 1));
+    ASSERT_TRUE(tag.ReadFromFile(name_));
+    EXPECT_EQ(tag.FGetTitle(), "T");
+    EXPECT_EQ(tag.FGetArtist(), "Kept");
+    ASSERT_TRUE(tag.SaveToFile(name_));
+    TID3v1 back;
+    ASSERT_TRUE(back.ReadFromFile(name_));
+    EXPECT_EQ(back.FGetTitle(), "T");
+    EXPECT_EQ(back.FGetArtist(), "Kept");
 
     // A Lyrics3 block at the very end, without an ID3v1 record.
     MakeFile(Lyrics3Block({{"LYR", "words"}}));

@@ -92,21 +92,6 @@ std::string WrapLyrics3(const std::string& fields) {
     return block + mark + "LYRICS200";
 }
 
-// Whether the bytes before the file's last CutBytes end like a Lyrics3 block.
-bool EndsInLyrics3Mark(const std::string& fileName, int64_t cutBytes) {
-    try {
-        TagFileStream file(fileName, FileMode::ReadOnly | FileMode::ShareDenyWrite);
-        const int64_t end = file.Size() - cutBytes;
-        if (end < kMarkSize) return false;
-        char mark[kMarkSize];
-        file.Seek(end - kMarkSize, soFromBeginning);
-        file.ReadBuffer(mark, kMarkSize);
-        return std::memcmp(mark + 6, "LYRICS200", 9) == 0;
-    } catch (const EFileError&) {
-        return false;
-    }
-}
-
 struct RawField {
     std::string name;
     std::string data;
@@ -376,7 +361,8 @@ bool TID3v1::SaveTag(const std::string& FileName, bool Lyrics3Allowed) {
     return WriteBlocks(FileName, 0, Lyrics3Allowed);
 }
 
-bool TID3v1::ExamineFile(const std::string& FileName, std::string* Record, std::string* Lyrics3) {
+bool TID3v1::ExamineFile(const std::string& FileName, std::string* Record, std::string* Lyrics3,
+                         bool* Lyrics3Stacked) {
     Exists = false;
     HasLyrics3 = false;
     Lyrics3Size = 0;
@@ -390,10 +376,16 @@ bool TID3v1::ExamineFile(const std::string& FileName, std::string* Record, std::
             file.ReadBuffer(Record->data(), kRecordSize);
         }
         if (Lyrics3 && HasLyrics3 && Lyrics3Size >= kLyricsBeginSize) {
-            const int64_t end = size - (Exists ? kRecordSize : 0) - kMarkSize;
+            const int64_t start = size - (Exists ? kRecordSize : 0) - kMarkSize - Lyrics3Size;
             Lyrics3->resize(static_cast<size_t>(Lyrics3Size - kLyricsBeginSize));
-            file.Seek(end - Lyrics3Size + kLyricsBeginSize, soFromBeginning);
+            file.Seek(start + kLyricsBeginSize, soFromBeginning);
             file.ReadBuffer(Lyrics3->data(), static_cast<int64_t>(Lyrics3->size()));
+            if (Lyrics3Stacked && start >= kMarkSize) {
+                char mark[kMarkSize];
+                file.Seek(start - kMarkSize, soFromBeginning);
+                file.ReadBuffer(mark, kMarkSize);
+                *Lyrics3Stacked = std::memcmp(mark + 6, "LYRICS200", 9) == 0;
+            }
         }
         return true;
     } catch (const EFileError&) {
@@ -414,7 +406,8 @@ bool TID3v1::RemoveFromFile(const std::string& FileName, bool Rewrite) {
 
 bool TID3v1::SaveToFile(const std::string& FileName) {
     std::string oldRecord, oldLyrics3;
-    if (!ExamineFile(FileName, &oldRecord, &oldLyrics3)) return false;
+    bool stacked = false;
+    if (!ExamineFile(FileName, &oldRecord, &oldLyrics3, &stacked)) return false;
     const int64_t cut = FGetTagSize();
     uint8_t track = Track;
     const auto* record = reinterpret_cast<const unsigned char*>(oldRecord.data());
@@ -427,7 +420,7 @@ bool TID3v1::SaveToFile(const std::string& FileName) {
     }
     // A file may hold an older block stacked before its last one; dropping
     // the last would make a reader take the older one for the file's tag.
-    if (lyrics.empty() && HasLyrics3 && EndsInLyrics3Mark(FileName, cut))
+    if (lyrics.empty() && stacked)
         lyrics = WrapLyrics3(FieldBytes("IND", "00"));
     if (!ReplaceTail(FileName, cut, lyrics + BuildRecord(track))) return false;
     Track = track;

@@ -82,8 +82,10 @@ class TID3v1 {
     void ReadTagFrom(TagStream& File, bool Parse);
     // Sets Exists, HasLyrics3 and Lyrics3Size from this file alone; with
     // Record and Lyrics3 it also takes the raw bytes of the ID3v1 block and
-    // of the Lyrics3 fields.
-    bool ExamineFile(const std::string& FileName, std::string* Record = nullptr, std::string* Lyrics3 = nullptr);
+    // of the Lyrics3 fields, and with Lyrics3Stacked whether another Lyrics3
+    // block ends just before that one.
+    bool ExamineFile(const std::string& FileName, std::string* Record = nullptr, std::string* Lyrics3 = nullptr,
+                     bool* Lyrics3Stacked = nullptr);
     // Empty when no Lyrics3 block is due.
     std::string BuildLyrics3Block() const;
     // The file's Lyrics3 fields with those the object changes replaced;

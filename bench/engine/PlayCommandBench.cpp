@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,7 @@ double MedianPlayMs(TTonikMain& engine, MemoryView& view) {
 void Report(const char* kind, const std::string& first, const std::string& second) {
     MemoryView view;
     TTonikMain engine(view);
+    engine.AppDir = std::filesystem::path(first).parent_path().string() + "/";
     engine.Volume = 100;
     engine.AddEntry(first);
     const double alone = MedianPlayMs(engine, view);

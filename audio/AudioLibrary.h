@@ -36,6 +36,8 @@ enum TypeCode : uint32_t {
     kTypeMp2 = 0x30004,
     kTypeMp3 = 0x30005,
     kTypeOgg = 0x30006,
+    kTypeAac = 0x30007,
+    kTypeOpus = 0x30008,
     kTypeWma = 0x40000,
     kTypeMidi = 0x50000,
     kTypeCd = 0x60000,

@@ -21,6 +21,11 @@ class Decoder {
     virtual size_t read(float* out, size_t frames) = 0;
     // The next read() starts at this frame, exactly.
     virtual bool seek(uint64_t frame) = 0;
+    // A decoder fed by a network stream may have fewer frames ready than
+    // asked: its read() then returns what there is, maybe none, and never
+    // waits; finished() tells whether it has ended.
+    virtual bool live() const { return false; }
+    virtual bool finished() const { return true; }
 };
 
 // Rates a source may claim; beyond them its header is damaged or hostile.

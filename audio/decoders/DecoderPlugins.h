@@ -23,8 +23,8 @@ using WmaPluginEntry = Decoder* (*)(ByteSource* source);
 using MidiPluginEntry = Decoder* (*)(ByteSource* source, uint32_t rate);
 
 constexpr const char* kWmaPlugin = "nilo-wma.so";
-constexpr const char* kWmaPluginEntry = "nilo_open_wma_decoder_v2";
+constexpr const char* kWmaPluginEntry = "nilo_open_wma_decoder_v3";
 constexpr const char* kMidiPlugin = "nilo-midi.so";
-constexpr const char* kMidiPluginEntry = "nilo_open_midi_decoder_v2";
+constexpr const char* kMidiPluginEntry = "nilo_open_midi_decoder_v3";
 
 } // namespace audio

@@ -221,7 +221,7 @@ std::unique_ptr<Decoder> MakeMidiDecoder(ByteSource& source, uint32_t rate)
 } // namespace
 } // namespace audio
 
-NILO_PLUGIN_ENTRY audio::Decoder* nilo_open_midi_decoder_v2(audio::ByteSource* source, uint32_t rate)
+NILO_PLUGIN_ENTRY audio::Decoder* nilo_open_midi_decoder_v3(audio::ByteSource* source, uint32_t rate)
 {
     return source ? audio::MakeMidiDecoder(*source, rate).release() : nullptr;
 }

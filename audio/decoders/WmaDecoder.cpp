@@ -159,7 +159,7 @@ std::unique_ptr<Decoder> MakeWmaDecoder(ByteSource& bytes)
 } // namespace
 } // namespace audio
 
-NILO_PLUGIN_ENTRY audio::Decoder* nilo_open_wma_decoder_v2(audio::ByteSource* source)
+NILO_PLUGIN_ENTRY audio::Decoder* nilo_open_wma_decoder_v3(audio::ByteSource* source)
 {
     return source ? audio::MakeWmaDecoder(*source).release() : nullptr;
 }

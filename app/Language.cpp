@@ -1,4 +1,4 @@
-// Language files: 113 lines read by position into the menu, the captions
+// Language files: 116 lines read by position into the menu, the captions
 // and hints of the main window, the message table and the file-dialog
 // filters. A file that is not valid UTF-8 is read as windows-1251.
 #include <QCheckBox>
@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr int kLineCount = 113;
+constexpr int kLineCount = 116;
 constexpr const char* kOpenPatterns = "*.mp3 *.mp2 *.mp1 *.wav *.ogg *.wma *.cda *.mod *.xm *.it *.s3m *.umx *.stm "
                                       "*.mid *.aiff *.m3u *.pls";
 
@@ -83,6 +83,7 @@ std::vector<std::function<void(const QString&)>> TForm1::languageTargets() {
         if (SaveDialog) SaveDialog->setNameFilters(saveFilters_);
     };
     for (int i = 0; i < 9; ++i) at(105 + i) = message(16 + i);
+    for (int i = 0; i < 2; ++i) at(115 + i) = message(62 + i);
     return targets;
 }
 

@@ -8,8 +8,10 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "app/Tonik_URLform.h"
 #include "app/Tonik_about.h"
 #include "app/Tonik_effects.h"
+#include "app/Tonik_radioform.h"
 #include "app/Tonik_tags.h"
 #include "app/Tonik_mainform.h"
 #include "app/TrackBar.h"
@@ -60,6 +62,14 @@ void TForm1::ClearClick() {
 
 void TForm1::AddfolderClick() {
     Tonik->AddFolderCommand();
+}
+
+void TForm1::OpenURL1Click() {
+    openURLBox_->exec();
+}
+
+void TForm1::Listenradio1Click() {
+    radioSelectForm_->exec();
 }
 
 void TForm1::Saveplaylist1Click() {

@@ -39,12 +39,14 @@ void TForm1::setAudioOpening(std::future<bool> Opening) {
     audioOpening_ = std::move(Opening);
 }
 
-void TForm1::setDialogs(TProgressBox& Progress, TAboutBox& About, TTagEditBox& TagEdit,
-                        TFiltersBox& Filters) {
+void TForm1::setDialogs(TProgressBox& Progress, TAboutBox& About, TTagEditBox& TagEdit, TFiltersBox& Filters,
+                        TOpenURLBox& OpenURL, TRadioSelectForm& RadioSelect) {
     progressBox_ = &Progress;
     aboutBox_ = &About;
     tagEditBox_ = &TagEdit;
     filtersBox_ = &Filters;
+    openURLBox_ = &OpenURL;
+    radioSelectForm_ = &RadioSelect;
 }
 
 bool TForm1::FormCreate(const std::vector<std::string>& Arguments) {
@@ -86,6 +88,12 @@ void TForm1::openArgument(std::string Argument) {
         Tonik->LoadPLS(Argument);
     else
         Tonik->AddEntry(Argument);
+    // A stream starts once the window runs: its pre-buffering wait must not
+    // hold up start-up.
+    if (!Tonik->Paths.empty() && IsNetworkEntry(Tonik->Paths.front())) {
+        QTimer::singleShot(0, this, [this] { Tonik->PlayStream(); });
+        return;
+    }
     Tonik->PlayCurrent();
     Tonik->ApplyEffectChain();
 }

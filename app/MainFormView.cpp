@@ -166,6 +166,10 @@ void TForm1::processEvents() {
     QCoreApplication::processEvents();
 }
 
+bool TForm1::closing() const {
+    return terminating_;
+}
+
 bool TForm1::openFilesDialog(std::vector<std::string>& FileNames) {
     QFileDialog* dialog = openDialog();
     if (dialog->exec() != QDialog::Accepted) return false;

@@ -53,10 +53,12 @@ void TForm1::buildMenu() {
     MusicPlayerHelp1 = Entry(Help1, QStringLiteral("Music Player Help"));
     About1 = Entry(Help1, QStringLiteral("About..."));
 
-    // CD tracks and network streams are not built yet.
-    for (QAction* later : {OpenCD1, OpenURL1, Listenradio1}) later->setEnabled(false);
+    // CD tracks are not built yet.
+    OpenCD1->setEnabled(false);
 
     connect(Open1, &QAction::triggered, this, &TForm1::OpenClick);
+    connect(OpenURL1, &QAction::triggered, this, &TForm1::OpenURL1Click);
+    connect(Listenradio1, &QAction::triggered, this, &TForm1::Listenradio1Click);
     connect(Saveplaylist1, &QAction::triggered, this, &TForm1::Saveplaylist1Click);
     connect(Exit1, &QAction::triggered, this, &TForm1::Exit1Click);
     connect(Play1, &QAction::triggered, this, &TForm1::PrevClick);

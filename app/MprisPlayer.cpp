@@ -1,6 +1,7 @@
 #include "app/MprisPlayer.h"
 
 #include <QCheckBox>
+#include <QTimer>
 #include <QUrl>
 
 #include "app/MprisService.h"
@@ -58,7 +59,7 @@ bool MprisPlayer::canGoNext() const {
 }
 
 bool MprisPlayer::canSeek() const {
-    return service_.hasTrack();
+    return service_.canSeek();
 }
 
 void MprisPlayer::Next() {
@@ -110,10 +111,19 @@ void MprisPlayer::SetPosition(const QDBusObjectPath& TrackId, qlonglong Position
     service_.seekTo(Position);
 }
 
-// As a file given on the command line.
+// A file as given on the command line, an address as typed into the address
+// dialog. The stream's pre-buffering wait runs after the call has been
+// answered.
 void MprisPlayer::OpenUri(const QString& Uri) {
     const QUrl url(Uri);
-    if (!url.isLocalFile()) return;
-    service_.form().openArgument(url.toLocalFile().toStdString());
-    service_.refresh();
+    if (url.isLocalFile()) {
+        service_.form().openArgument(url.toLocalFile().toStdString());
+        service_.refresh();
+        return;
+    }
+    if (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")) return;
+    QTimer::singleShot(0, &service_, [this, address = Uri.toStdString()] {
+        service_.form().Tonik->PlayAddress(address);
+        service_.refresh();
+    });
 }

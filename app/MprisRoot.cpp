@@ -5,9 +5,8 @@
 
 MprisRoot::MprisRoot(MprisService& Service) : QDBusAbstractAdaptor(&Service), service_(Service) {}
 
-// Addresses join once the player plays streams.
 QStringList MprisRoot::supportedUriSchemes() const {
-    return {QStringLiteral("file")};
+    return {QStringLiteral("file"), QStringLiteral("http"), QStringLiteral("https")};
 }
 
 QStringList MprisRoot::supportedMimeTypes() const {

@@ -58,6 +58,37 @@ bool MprisService::hasTrack() const {
     return Channel != 0 && form_.Tonik->CurrentIndex >= 0;
 }
 
+bool MprisService::canSeek() const {
+    return hasTrack() && !IsNetworkEntry(form_.Tonik->CurrentFile);
+}
+
+namespace {
+
+uint32_t StreamTitleChanges() {
+    audio::StreamStatus stream;
+    return audio::streamStatus(Channel, stream) ? stream.titleChanges : 0;
+}
+
+// A stream's station as the album, what it plays as the title and, when
+// the title reads "Artist - Title", the artist.
+void StreamMetadata(const TTonikMain& Engine, QVariantMap& Metadata) {
+    audio::StreamStatus stream;
+    audio::streamStatus(Channel, stream);
+    const std::string station = !Engine.StationName.empty() ? Engine.StationName
+                                : !stream.station.empty()    ? stream.station
+                                                             : Engine.CurrentFile;
+    Metadata[QStringLiteral("xesam:url")] = QString::fromStdString(Engine.CurrentFile);
+    Metadata[QStringLiteral("xesam:album")] = QString::fromStdString(station);
+    std::string title = stream.title.empty() ? station : stream.title;
+    if (const size_t dash = stream.title.find(" - "); dash != std::string::npos && dash > 0) {
+        Metadata[QStringLiteral("xesam:artist")] = QStringList{QString::fromStdString(stream.title.substr(0, dash))};
+        title = stream.title.substr(dash + 3);
+    }
+    Metadata[QStringLiteral("xesam:title")] = QString::fromStdString(title);
+}
+
+} // namespace
+
 QVariantMap MprisService::metadata() {
     TTonikMain& engine = *form_.Tonik;
     if (!hasTrack()) {
@@ -66,19 +97,23 @@ QVariantMap MprisService::metadata() {
         return {{QStringLiteral("mpris:trackid"),
                  QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack")))}};
     }
-    if (engine.CurrentFile == metadataFile_ && engine.CurrentIndex == metadataIndex_) return metadata_;
+    const uint32_t titles = StreamTitleChanges();
+    if (engine.CurrentFile == metadataFile_ && engine.CurrentIndex == metadataIndex_ && titles == metadataTitles_)
+        return metadata_;
     metadataFile_ = engine.CurrentFile;
     metadataIndex_ = engine.CurrentIndex;
-    const bool address = IsNetworkEntry(engine.CurrentFile);
-    const TTagNames tags = address ? TTagNames{} : ReadTitleTags(engine.CurrentFile, true, Channel);
+    metadataTitles_ = titles;
     metadata_.clear();
     metadata_[QStringLiteral("mpris:trackid")] =
         QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/nilo/Track/%1").arg(engine.CurrentIndex)));
+    if (IsNetworkEntry(engine.CurrentFile)) {
+        StreamMetadata(engine, metadata_);
+        return metadata_;
+    }
+    const TTagNames tags = ReadTitleTags(engine.CurrentFile, true, Channel);
     metadata_[QStringLiteral("mpris:length")] = Microseconds(ChannelSeconds(Channel));
-    metadata_[QStringLiteral("xesam:url")] = address ? QString::fromStdString(engine.CurrentFile)
-                                                     : QUrl::fromLocalFile(QString::fromStdString(engine.CurrentFile)).toString();
-    metadata_[QStringLiteral("xesam:title")] =
-        QString::fromStdString(address ? engine.StationName : tags.Title);
+    metadata_[QStringLiteral("xesam:url")] = QUrl::fromLocalFile(QString::fromStdString(engine.CurrentFile)).toString();
+    metadata_[QStringLiteral("xesam:title")] = QString::fromStdString(tags.Title);
     if (!tags.Artist.empty()) metadata_[QStringLiteral("xesam:artist")] = QStringList{QString::fromStdString(tags.Artist)};
     if (!tags.Album.empty()) metadata_[QStringLiteral("xesam:album")] = QString::fromStdString(tags.Album);
     return metadata_;
@@ -89,6 +124,7 @@ qlonglong MprisService::position() const {
 }
 
 void MprisService::seekTo(qlonglong Target) {
+    if (!canSeek()) return;
     const qlonglong length = Microseconds(ChannelSeconds(Channel));
     if (length <= 0) return;
     if (Target >= length) {
@@ -112,7 +148,8 @@ MprisService::Snapshot MprisService::snapshot() const {
     now.loop = form_.setLoop->isChecked();
     now.shuffle = form_.setShuffle->isChecked();
     now.canGoNext = form_.rowCount() > 0;
-    now.canSeek = hasTrack();
+    now.canSeek = canSeek();
+    now.streamTitles = hasTrack() ? StreamTitleChanges() : 0;
     return now;
 }
 
@@ -124,7 +161,7 @@ void MprisService::poll() {
     const Snapshot now = snapshot();
     QVariantMap changed;
     if (now.status != last_.status) changed[QStringLiteral("PlaybackStatus")] = now.status;
-    const bool newTrack = now.file != last_.file || now.index != last_.index;
+    const bool newTrack = now.file != last_.file || now.index != last_.index || now.streamTitles != last_.streamTitles;
     if (newTrack) changed[QStringLiteral("Metadata")] = metadata();
     if (now.volume != last_.volume) changed[QStringLiteral("Volume")] = now.volume;
     if (now.loop != last_.loop) changed[QStringLiteral("LoopStatus")] = now.loop ? QStringLiteral("Playlist") : QStringLiteral("None");

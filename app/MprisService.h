@@ -31,6 +31,8 @@ class MprisService : public QObject {
     // Microseconds into the current track.
     qlonglong position() const;
     bool hasTrack() const;
+    // A local track: a stream cannot seek.
+    bool canSeek() const;
     // Moves the current track to Microseconds (clamped to it).
     void seekTo(qlonglong Microseconds);
     // Looks for changes now rather than at the next poll.
@@ -49,6 +51,7 @@ class MprisService : public QObject {
         bool shuffle = false;
         bool canGoNext = false;
         bool canSeek = false;
+        uint32_t streamTitles = 0;
     };
     Snapshot snapshot() const;
     void poll();
@@ -60,6 +63,7 @@ class MprisService : public QObject {
     // Tags of the current track, read once per track.
     std::string metadataFile_;
     int metadataIndex_ = -1;
+    uint32_t metadataTitles_ = 0;
     QVariantMap metadata_;
     // Where the position should be now, to notice seeks made in the window.
     qlonglong lastPosition_ = 0;

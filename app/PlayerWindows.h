@@ -4,10 +4,12 @@
 
 #include <future>
 
+#include "app/Tonik_URLform.h"
 #include "app/Tonik_about.h"
 #include "app/Tonik_effects.h"
 #include "app/Tonik_mainform.h"
 #include "app/Tonik_progress.h"
+#include "app/Tonik_radioform.h"
 #include "app/Tonik_tags.h"
 
 class PlayerWindows {
@@ -22,4 +24,6 @@ class PlayerWindows {
     TAboutBox AboutBox;
     TTagEditBox TagEditBox;
     TFiltersBox FiltersBox;
+    TOpenURLBox OpenURLBox;
+    TRadioSelectForm RadioSelectForm;
 };

@@ -31,7 +31,9 @@ class PlayListBox;
 class TrackBar;
 class TAboutBox;
 class TFiltersBox;
+class TOpenURLBox;
 class TProgressBox;
+class TRadioSelectForm;
 class TTagEditBox;
 
 // Opens the sound device; false when there is none.
@@ -52,7 +54,8 @@ class TForm1 : public QMainWindow, public MainView {
     // opens it itself without one.
     void setAudioOpening(std::future<bool> Opening);
     // The dialogs, created after this window.
-    void setDialogs(TProgressBox& Progress, TAboutBox& About, TTagEditBox& TagEdit, TFiltersBox& Filters);
+    void setDialogs(TProgressBox& Progress, TAboutBox& About, TTagEditBox& TagEdit, TFiltersBox& Filters,
+                    TOpenURLBox& OpenURL, TRadioSelectForm& RadioSelect);
 
     // Start-up with the command line's arguments (the first one counts).
     // False when the audio output could not be opened: the program ends.
@@ -139,6 +142,8 @@ class TForm1 : public QMainWindow, public MainView {
     void RemClick();
     void ClearClick();
     void AddfolderClick();
+    void OpenURL1Click();
+    void Listenradio1Click();
     void Saveplaylist1Click();
     void Exit1Click();
     void Filters1Click();
@@ -195,6 +200,7 @@ class TForm1 : public QMainWindow, public MainView {
     const effects::FilterControls& filterControls() const override;
     void messageBox(const std::string& Text, const std::string& Caption, int Icon) override;
     void processEvents() override;
+    bool closing() const override;
     bool openFilesDialog(std::vector<std::string>& FileNames) override;
     std::string chooseFolder(const std::string& Caption) override;
     void showProgressBox() override;
@@ -232,6 +238,8 @@ class TForm1 : public QMainWindow, public MainView {
     TAboutBox* aboutBox_ = nullptr;
     TTagEditBox* tagEditBox_ = nullptr;
     TFiltersBox* filtersBox_ = nullptr;
+    TOpenURLBox* openURLBox_ = nullptr;
+    TRadioSelectForm* radioSelectForm_ = nullptr;
     QString openFilter_;
     QStringList saveFilters_;
 };

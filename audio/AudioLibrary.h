@@ -97,6 +97,38 @@ Handle openModuleChannel(const std::string& path, uint64_t offset, uint64_t leng
                          uint32_t rate);
 Handle openMidiChannel(const std::string& path, uint64_t offset, uint64_t length, uint32_t flags,
                        uint32_t rate);
+// A stream from an http:// or https:// address, made at once: it connects and
+// buffers on threads of its own, so a server that stalls never holds up the
+// caller, the output or another channel. Its rate, channel count and type are
+// 0 until its first frames are decoded; its length is kUnknownLength and it
+// cannot seek. openWmaChannel takes addresses too, for ASF streams only.
+Handle openUrlChannel(const std::string& address, uint32_t flags);
+
+// The length of a channel whose end is not known (a stream); its seconds are -1.
+constexpr uint64_t kUnknownLength = ~uint64_t{0};
+
+// How full a URL channel's pre-buffer is, in percent; 100 also once the
+// stream has ended with audio buffered. -1 when the stream failed, and for
+// every other channel.
+int streamBufferedPercent(Handle h);
+
+// A dropped connection is made again at most this many times within 30 s.
+constexpr int kStreamReconnects = 3;
+
+struct StreamStatus {
+    bool failed = false;  // unreachable, no audio we know, or ended before any
+    bool ended = false;   // nothing more will come (what is buffered still plays)
+    int reconnecting = 0; // the reconnection under way, 1..kStreamReconnects; 0 while connected
+    int reconnects = 0;   // reconnections so far
+    std::string station;  // the server's name for itself (icy-name), as shown
+    std::string title;    // the latest title the stream gave, as shown
+    uint32_t titleChanges = 0;
+    std::string address;  // what answered, after redirects and playlist links
+    std::string contentType;
+    std::string error;    // why it failed or ended
+};
+// False for a channel that is no URL stream.
+bool streamStatus(Handle h, StreamStatus& status);
 
 bool channelInfo(Handle h, ChannelInfo& info);
 ChannelKind channelKind(Handle h);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "audio/network/NetworkStream.h"
+
 namespace audio {
 
 namespace {
@@ -34,30 +36,37 @@ Gains GainsOf(int volume, int pan) {
 } // namespace
 
 std::shared_ptr<Channel> Channel::Create(std::unique_ptr<Decoder> decoder, ChannelKind kind,
-                                         uint32_t flags) {
-    if (!decoder || decoder->channels() == 0 || decoder->rate() == 0) return nullptr;
-    return std::shared_ptr<Channel>(new Channel(std::move(decoder), kind, flags));
+                                         uint32_t flags, std::shared_ptr<NetworkStream> stream) {
+    if (!decoder || (!stream && (decoder->channels() == 0 || decoder->rate() == 0))) return nullptr;
+    return std::shared_ptr<Channel>(new Channel(std::move(decoder), kind, flags, std::move(stream)));
 }
 
-Channel::Channel(std::unique_ptr<Decoder> decoder, ChannelKind kind, uint32_t flags)
-    : kind_(kind), flags_(flags), decodedRate_(decoder->rate()), channels_(decoder->channels()),
-      typeCode_(decoder->typeCode()), lengthFrames_(decoder->lengthFrames()),
-      rate_(decodedRate_), ring_(kRingFrames), pipeline_(std::move(decoder)) {}
+Channel::Channel(std::unique_ptr<Decoder> decoder, ChannelKind kind, uint32_t flags,
+                 std::shared_ptr<NetworkStream> stream)
+    : kind_(kind), flags_(flags), stream_(std::move(stream)), decodedRate_(decoder->rate()),
+      channels_(decoder->channels()), typeCode_(decoder->typeCode()), lengthFrames_(decoder->lengthFrames()),
+      ring_(kRingFrames), pipeline_(std::move(decoder)) {}
+
+uint32_t Channel::decodedRate() const { return stream_ ? stream_->rate() : decodedRate_; }
+
+uint32_t Channel::channelCount() const { return stream_ ? stream_->channels() : channels_; }
 
 ChannelInfo Channel::info() const {
     ChannelInfo info;
     info.flags = flags_;
-    info.rate = decodedRate_;
-    info.channels = channels_;
+    info.rate = decodedRate();
+    info.channels = channelCount();
     info.bits = (flags_ & kFloatSamples) ? 32 : 16;
-    info.type = typeCode_;
+    info.type = stream_ ? stream_->typeCode() : typeCode_;
     return info;
 }
 
-uint32_t Channel::bytesPerFrame() const { return channels_ * ((flags_ & kFloatSamples) ? 4 : 2); }
+uint32_t Channel::bytesPerFrame() const { return channelCount() * ((flags_ & kFloatSamples) ? 4 : 2); }
 
 double Channel::bytesToSeconds(uint64_t bytes) const {
-    return static_cast<double>(bytes) / (static_cast<double>(decodedRate_) * bytesPerFrame());
+    if (stream_ && bytes == kUnknownLength) return -1.0;
+    const double perSecond = static_cast<double>(decodedRate()) * bytesPerFrame();
+    return perSecond > 0 ? static_cast<double>(bytes) / perSecond : 0.0;
 }
 
 uint64_t Channel::positionBytes() const {
@@ -72,6 +81,7 @@ void Channel::restartAt(uint64_t frame) {
 }
 
 bool Channel::seekBytes(uint64_t position) {
+    if (stream_) return false;
     const uint64_t frame = position / bytesPerFrame();
     if (frame > lengthFrames_) return false;
     atEnd_ = false;
@@ -115,7 +125,7 @@ bool Channel::setAttributes(int rate, int volume, int pan) {
     const bool volumeOk = volume == -1 || (volume >= 0 && volume <= 100);
     const bool panOk = pan == -101 || (pan >= -100 && pan <= 100);
     if (!rateOk || !volumeOk || !panOk) return false;
-    if (rate != -1 && static_cast<uint32_t>(rate) != rate_) {
+    if (rate != -1 && static_cast<uint32_t>(rate) != playbackRate()) {
         rate_ = static_cast<uint32_t>(rate);
         redecodeBuffered();
     }
@@ -126,8 +136,8 @@ bool Channel::setAttributes(int rate, int volume, int pan) {
 
 void Channel::redecodeBuffered() {
     // A MIDI seek renders the song from its start: waiting for the buffered
-    // audio to play out is the shorter delay there.
-    if (typeCode_ == kTypeMidi || cursorGen_ != gen_ || ring_.filled() <= kEffectsAhead) return;
+    // audio to play out is the shorter delay there. A stream cannot go back.
+    if (stream_ || typeCode_ == kTypeMidi || cursorGen_ != gen_ || ring_.filled() <= kEffectsAhead) return;
     restartAt(playedFrame_);
 }
 
@@ -137,7 +147,7 @@ void Channel::editEffects(
     uint32_t rate = 0;
     {
         std::lock_guard guard(mix);
-        rate = rate_;
+        rate = playbackRate();
     }
     bool hasEffects = false;
     {
@@ -204,7 +214,9 @@ size_t Channel::mixInto(float* stereo, size_t frames, MixOutcome& outcome) {
     if (done < frames) outcome.starved = true;
     const bool decodingOn = marks_.empty() || marks_.back().kind != MarkKind::End;
     const size_t refill = hasEffects_ ? kEffectsRefill : kPlainRefill;
-    if (decodingOn && !fillAsked_ && ring_.filled() + refill <= aheadFrames()) {
+    // A stream's frames come at their own pace: the stream wakes the decode
+    // thread once enough of them are there, unless the ring was full then.
+    if (decodingOn && (!stream_ || waitsForRoom_) && !fillAsked_ && ring_.filled() + refill <= aheadFrames()) {
         fillAsked_ = true;
         outcome.wantsFill = true;
     }
@@ -220,7 +232,7 @@ bool Channel::fill(std::mutex& mix) {
         std::lock_guard guard(mix);
         gen = gen_;
         target = seekFrame_;
-        rate = rate_;
+        rate = playbackRate();
         ahead = aheadFrames();
     }
     bool worked = false;
@@ -242,44 +254,52 @@ bool Channel::fill(std::mutex& mix) {
         }
     }
     if (endPushed_) return worked;
-    pipeline_.setRate(rate);
+    // A stream's rate is not known before its first frames.
+    if (rate != 0) pipeline_.setRate(rate);
     size_t stagedFrames = 0;
+    bool full = false;
     for (;;) {
         const size_t filled = ring_.filled();
         const size_t room = filled < ahead ? std::min(ahead - filled, ring_.writable()) : 0;
-        if (room == 0) break;
+        if (room == 0) {
+            full = true;
+            break;
+        }
         const size_t wanted = std::min(room, kChunkFrames);
         chunk_.resize(2 * wanted);
         const uint64_t at = ring_.writePosition();
         const size_t got = pipeline_.pull(chunk_.data(), wanted);
         ring_.write(chunk_.data(), got);
-        worked = true;
+        // A live decoder with nothing ready is no work: the stream wakes the
+        // decode thread when frames come.
+        worked = worked || got > 0 || startPending_;
         if (startPending_) {
             staged_.push_back({producedGen_, at, startFrame_, MarkKind::Start});
             startPending_ = false;
         }
         if (got > 0) staged_.push_back({producedGen_, at + got, pipeline_.position(), MarkKind::Data});
-        if (got < wanted) {
+        // A live decoder may just have nothing more ready.
+        const bool dry = got < wanted;
+        if (dry && pipeline_.ended()) {
             staged_.push_back({producedGen_, at + got, pipeline_.position(), MarkKind::End});
-            endPushed_ = true;
+            endPushed_ = worked = true;
         }
         // A new start is shown to the device only with a good stretch
         // behind it, so that a device running faster than real time (the
         // disk driver without delay) cannot catch up with the first blocks.
         stagedFrames += got;
-        if (!endPushed_ && staged_.front().kind == MarkKind::Start &&
+        if (!endPushed_ && !dry && staged_.front().kind == MarkKind::Start &&
             stagedFrames < std::min(kStartFrames, ahead))
             continue;
         stagedFrames = 0;
         std::lock_guard guard(mix);
         publishStaged();
-        if (endPushed_ || gen_ != producedGen_) break;
+        if (endPushed_ || dry || gen_ != producedGen_) break;
         ahead = aheadFrames();
     }
-    if (!staged_.empty()) {
-        std::lock_guard guard(mix);
-        publishStaged();
-    }
+    std::lock_guard guard(mix);
+    waitsForRoom_ = full;
+    if (!staged_.empty()) publishStaged();
     return worked;
 }
 
@@ -303,14 +323,14 @@ size_t Channel::render(float* stereo, size_t frames, std::mutex& mix) {
         if (state_ == State::Playing) return 0;
         gen = gen_;
         from = cursorGen_ == gen_ ? playedFrame_ : seekFrame_;
-        rate = rate_;
+        rate = playbackRate();
         gains = GainsOf(volume_, pan_);
     }
     // The pipeline carries on where it is only when nothing went from it
     // into the ring since the position was set.
     const bool inPlace = producedGen_ == gen && startPending_ && pipeline_.position() == from;
     if (!inPlace && !pipeline_.seek(from)) return 0;
-    pipeline_.setRate(rate);
+    if (rate != 0) pipeline_.setRate(rate);
     const size_t got = pipeline_.pull(stereo, frames);
     for (size_t i = 0; i < got; ++i) {
         stereo[2 * i] *= gains.left;
@@ -322,7 +342,7 @@ size_t Channel::render(float* stereo, size_t frames, std::mutex& mix) {
     startPending_ = true;
     startFrame_ = seekFrame_;
     endPushed_ = false;
-    if (got < frames) atEnd_ = true;
+    if (got < frames && pipeline_.ended()) atEnd_ = true;
     return got;
 }
 

@@ -23,18 +23,23 @@
 
 namespace audio {
 
+class NetworkStream;
+
 class Channel {
   public:
     // Null when the decoder's format cannot be played (no channels, no rate).
+    // A channel of a network stream is made before its format is known: it
+    // takes its rate, channel count and type from the stream once decoded.
     static std::shared_ptr<Channel> Create(std::unique_ptr<Decoder> decoder, ChannelKind kind,
-                                           uint32_t flags);
+                                           uint32_t flags, std::shared_ptr<NetworkStream> stream = nullptr);
 
     ChannelKind kind() const { return kind_; }
     ChannelInfo info() const;
     // Opened only to be measured: it cannot be played or rendered.
     bool measureOnly() const { return kind_ == ChannelKind::Module && (flags_ & kMeasureOnly); }
-    uint64_t lengthBytes() const { return lengthFrames_ * bytesPerFrame(); }
+    uint64_t lengthBytes() const { return stream_ ? kUnknownLength : lengthFrames_ * bytesPerFrame(); }
     double bytesToSeconds(uint64_t bytes) const;
+    NetworkStream* stream() const { return stream_.get(); }
 
     // The frame the device is playing; after a seek, its target at once.
     uint64_t positionBytes() const;
@@ -51,7 +56,7 @@ class Channel {
     bool buffered() const;
 
     bool setAttributes(int rate, int volume, int pan);
-    uint32_t playbackRate() const { return rate_; }
+    uint32_t playbackRate() const { return rate_ != 0 ? rate_ : decodedRate(); }
     int volume() const { return volume_; }
     int pan() const { return pan_; }
 
@@ -90,8 +95,11 @@ class Channel {
         MarkKind kind;
     };
 
-    Channel(std::unique_ptr<Decoder> decoder, ChannelKind kind, uint32_t flags);
+    Channel(std::unique_ptr<Decoder> decoder, ChannelKind kind, uint32_t flags,
+            std::shared_ptr<NetworkStream> stream);
 
+    uint32_t decodedRate() const;
+    uint32_t channelCount() const;
     uint32_t bytesPerFrame() const;
     // Starts a new generation at frame: what is buffered is dropped.
     void restartAt(uint64_t frame);
@@ -108,6 +116,8 @@ class Channel {
 
     const ChannelKind kind_;
     const uint32_t flags_;
+    // Set for a network stream, whose format comes from it.
+    const std::shared_ptr<NetworkStream> stream_;
     const uint32_t decodedRate_;
     const uint32_t channels_;
     const uint32_t typeCode_;
@@ -118,7 +128,10 @@ class Channel {
     bool atEnd_ = false;
     bool hasEffects_ = false;
     bool fillAsked_ = false;
-    uint32_t rate_;
+    // The decode thread's last fill stopped with the ring full.
+    bool waitsForRoom_ = false;
+    // 0: the decoded rate.
+    uint32_t rate_ = 0;
     int volume_ = 100;
     int pan_ = 0;
     uint64_t gen_ = 0;

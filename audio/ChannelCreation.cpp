@@ -3,6 +3,7 @@
 // content.
 #include "AudioLibrary.h"
 #include "Library.h"
+#include "audio/StreamChannels.h"
 #include "audio/decoders/DecoderTable.h"
 
 namespace audio {
@@ -27,8 +28,8 @@ Handle openFileChannel(const std::string& path, uint64_t offset, uint64_t length
 
 Handle openWmaChannel(const std::string& nameOrUrl, uint32_t flags)
 {
-    if (nameOrUrl.rfind("http://", 0) == 0)
-        return 0;
+    if (IsStreamAddress(nameOrUrl))
+        return OpenStreamChannel(nameOrUrl, ChannelKind::Wma, flags);
     return Create(nameOrUrl, ChannelKind::Wma, flags, {});
 }
 

@@ -40,6 +40,8 @@ size_t ChannelPipeline::decodeBlock(size_t wantedFrames, float* direct) {
     decoded_.resize(wanted * channels);
     const size_t got = std::min(decoder_->read(decoded_.data(), wanted), wanted);
     if (got == 0) {
+        if (decoder_->live() && !decoder_->finished())
+            return 0;
         decoderEnded_ = true;
         converter_.drain(pending_);
         return 0;
@@ -79,11 +81,15 @@ size_t ChannelPipeline::pull(float* stereo, size_t frames) {
             continue;
         }
         if (decoderEnded_) break;
+        size_t got = 0;
         if (converter_.passThrough()) {
-            done += decodeBlock(frames - done, stereo + 2 * done);
+            got = decodeBlock(frames - done, stereo + 2 * done);
+            done += got;
         } else {
-            decodeBlock(converter_.inputFramesFor(frames - done), nullptr);
+            got = decodeBlock(converter_.inputFramesFor(frames - done), nullptr);
         }
+        // A live decoder with nothing ready.
+        if (got == 0 && !decoderEnded_) break;
     }
     return done;
 }

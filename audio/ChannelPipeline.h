@@ -27,8 +27,11 @@ class ChannelPipeline {
     // only for a rate other than the output's; a rate it refuses ends the
     // channel's output.
     void setRate(uint32_t rate);
-    // Stereo at the output rate; fewer than asked only at the end.
+    // Stereo at the output rate; fewer than asked only at the end, or, from
+    // a live decoder, when it has no more frames ready.
     size_t pull(float* stereo, size_t frames);
+    // Everything the decoder gave has been pulled and it has ended.
+    bool ended() const { return refused_ || (decoderEnded_ && pendingStart_ >= pending_.size()); }
     // Decoder frames delivered so far.
     uint64_t position() const { return position_; }
 
@@ -37,7 +40,8 @@ class ChannelPipeline {
 
   private:
     // Decodes up to wantedFrames into the pipeline: straight into direct at
-    // the output rate, else through the converter into pending_. 0 at the end.
+    // the output rate, else through the converter into pending_. 0 at the end
+    // and while a live decoder has nothing ready.
     size_t decodeBlock(size_t wantedFrames, float* direct);
 
     std::unique_ptr<Decoder> decoder_;

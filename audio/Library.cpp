@@ -16,8 +16,9 @@ Library::~Library() {
     worker.stop();
 }
 
-Handle Library::addChannel(std::unique_ptr<Decoder> decoder, ChannelKind kind, uint32_t flags) {
-    std::shared_ptr<Channel> channel = Channel::Create(std::move(decoder), kind, flags);
+Handle Library::addChannel(std::unique_ptr<Decoder> decoder, ChannelKind kind, uint32_t flags,
+                           std::shared_ptr<NetworkStream> stream) {
+    std::shared_ptr<Channel> channel = Channel::Create(std::move(decoder), kind, flags, std::move(stream));
     if (!channel) return 0;
     std::lock_guard guard(lock);
     std::lock_guard mixGuard(mixLock);

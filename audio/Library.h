@@ -23,7 +23,8 @@ class Library {
     ~Library();
 
     // Makes a channel of decoder; 0 when decoder is null or unplayable.
-    Handle addChannel(std::unique_ptr<Decoder> decoder, ChannelKind kind, uint32_t flags);
+    Handle addChannel(std::unique_ptr<Decoder> decoder, ChannelKind kind, uint32_t flags,
+                      std::shared_ptr<NetworkStream> stream = nullptr);
     // True once the decode thread has buffered what it keeps ahead of the
     // device for the channel, or all of it up to its end.
     bool buffered(Handle h);

@@ -65,6 +65,8 @@ class MainView {
     virtual void messageBox(const std::string& Text, const std::string& Caption, int Icon) = 0;
     // Runs pending window events; commands and timer ticks may run inside.
     virtual void processEvents() = 0;
+    // True once the program is ending: a wait that runs window events ends.
+    virtual bool closing() const { return false; }
 
     // The multi-file open dialog; false when cancelled.
     virtual bool openFilesDialog(std::vector<std::string>& FileNames) = 0;

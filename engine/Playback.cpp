@@ -1,7 +1,9 @@
 // Starting, pausing, stopping and seeking the current channel, moving
 // between entries, and the timer step.
 #include <algorithm>
+#include <chrono>
 #include <climits>
+#include <thread>
 #include <utility>
 
 #include "audio/AudioLibrary.h"
@@ -13,6 +15,10 @@ namespace {
 
 constexpr uint32_t kPlayFlags = audio::kExactLength;
 constexpr uint32_t kStreamFlags = audio::kUrlNoKeep;
+// A stream that has not buffered enough to start by then is taken as one
+// that cannot be opened.
+constexpr auto kPreBufferWait = std::chrono::seconds(10);
+constexpr int kStartPercent = 90;
 
 int BarMaximum(float Seconds) {
     return static_cast<int>(std::min<uint32_t>(WholeSeconds(Seconds), INT_MAX));
@@ -90,18 +96,56 @@ void TTonikMain::PlayStream() {
     CurrentFile = Paths[CurrentIndex];
 
     audio::startOutput();
-    // Addresses open through the library's WMA reader, which also takes URLs.
-    Channel = audio::openWmaChannel(CurrentFile, kStreamFlags | FloatProbe());
+    const HSTREAM stream = CreateURLChannel(CurrentFile, kStreamFlags);
+    Channel = stream;
     Length = -1;
+    if (stream != 0 && !WaitForPreBuffer(stream)) {
+        // A command run during the wait has freed it and taken over.
+        if (Channel != stream) return;
+        FreeChannel(Channel);
+        Channel = 0;
+    }
     if (Channel != 0) {
         audio::play(Channel, false);
         ApplyStartChain();
         view_.setPositionMax(0);
         BuildTrackInfo();
         PaintPlayList();
+        // A stream that ends for good moves on as a file does at its end.
+        awaitingEnd_ = true;
+        UpdatePreparedNext();
     } else if (Paths.size() == 1) {
         ClearPlaylist();
     }
+}
+
+void TTonikMain::PlayAddress(const std::string& Address) {
+    StationName.clear();
+    ClearPlaylist();
+    AddEntry(Address);
+    PlayStream();
+}
+
+// Runs window events until the stream has buffered enough to start. False
+// when it failed, did not fill in time, or was freed by a command run
+// meanwhile.
+bool TTonikMain::WaitForPreBuffer(HSTREAM Stream) {
+    streamOpening_ = Stream;
+    const auto deadline = std::chrono::steady_clock::now() + kPreBufferWait;
+    bool ready = false;
+    for (;;) {
+        view_.processEvents();
+        if (Channel != Stream || view_.closing()) break;
+        const int buffered = audio::streamBufferedPercent(Stream);
+        if (buffered >= kStartPercent) {
+            ready = true;
+            break;
+        }
+        if (buffered < 0 || std::chrono::steady_clock::now() >= deadline) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    if (streamOpening_ == Stream) streamOpening_ = 0;
+    return ready;
 }
 
 // Step 1 of an active timer step: without a selected row the first entry
@@ -125,10 +169,16 @@ bool TTonikMain::FollowEndOfTrack(int Count) {
 
 void TTonikMain::Tick() {
     const int count = static_cast<int>(Paths.size());
+    if (streamOpening_ != 0 && streamOpening_ == Channel) {
+        ShowBuffering();
+        return;
+    }
     if (FollowEndOfTrack(count)) return;
     if (audio::activity(Channel) != audio::kStopped) {
         stoppedShown_.reset();
         TickCurrentPath(count);
+        audio::StreamStatus stream;
+        if (audio::streamStatus(Channel, stream) && stream.titleChanges != streamTitleChanges_) BuildTrackInfo();
         UpdateStatus();
         const float position = PositionSeconds(Channel);
         Elapsed = WholeSeconds(position);

@@ -7,6 +7,7 @@ std::string* TMess::Find(int N) {
     if (N == 54) return &ProgressCaption;
     if (N >= 55 && N < 58) return &UrlDialog[N - 55];
     if (N >= 58 && N < 62) return &RadioDialog[N - 58];
+    if (N >= 62 && N < 64) return &StreamStatus[N - 62];
     return nullptr;
 }
 

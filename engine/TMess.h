@@ -1,5 +1,5 @@
-// The table of interface texts loaded from the language file: 62 slots,
-// numbered 0 to 61 across the groups in declaration order.
+// The table of interface texts loaded from the language file: 64 slots,
+// numbered 0 to 63 across the groups in declaration order.
 #pragma once
 
 #include <array>
@@ -7,7 +7,7 @@
 
 class TMess {
   public:
-    static constexpr int kCount = 62;
+    static constexpr int kCount = 64;
 
     std::array<std::string, 25> Main;      // 0-24: status words, prompts, message boxes
     std::array<std::string, 21> TagEditor; // 25-45
@@ -15,10 +15,11 @@ class TMess {
     std::string ProgressCaption;           // 54
     std::array<std::string, 3> UrlDialog;  // 55-57
     std::array<std::string, 4> RadioDialog; // 58-61
+    std::array<std::string, 2> StreamStatus; // 62-63: buffering, reconnecting
 
-    // Slot N; an index outside 0..61 reads as an empty text.
+    // Slot N; an index outside 0..63 reads as an empty text.
     const std::string& operator[](int N) const;
-    // Slot N for writing; a text stored outside 0..61 is discarded.
+    // Slot N for writing; a text stored outside 0..63 is discarded.
     std::string& Slot(int N);
 
   private:

@@ -14,7 +14,7 @@ int32_t MarqueeHoldFull = 0;
 int32_t MarqueeHoldEnd = 0;
 
 bool IsNetworkEntry(const std::string& Path) {
-    return Path.compare(0, 7, "http://") == 0;
+    return Path.compare(0, 7, "http://") == 0 || Path.compare(0, 8, "https://") == 0;
 }
 
 TTonikMain::TTonikMain(MainView& View)

@@ -36,7 +36,7 @@ inline constexpr const char* kTitleSuffix = " - Nilo Music Player";
 // The playlist view shows this many rows.
 inline constexpr int kVisibleRows = 6;
 
-// A path or address whose first seven characters are exactly "http://".
+// A path or address that begins with exactly "http://" or "https://".
 bool IsNetworkEntry(const std::string& Path);
 
 // Playlist entries read from a file: paths and display texts, in order.
@@ -102,6 +102,9 @@ class TTonikMain {
     // Playback.
     void PlayCurrent();
     void PlayStream();
+    // An address typed or given by the desktop: the only entry, shown by
+    // itself, played as a stream.
+    void PlayAddress(const std::string& Address);
     void Tick();
     void Advance(int Count, const std::string& CurrentPath);
     void NextEntry();
@@ -181,9 +184,19 @@ class TTonikMain {
     EffectSettings preparedEffects_;
     // While a prepared channel is set up, the sound controls reach it alone.
     HSTREAM soleTarget_ = 0;
+    // The stream whose pre-buffering PlayStream waits for.
+    HSTREAM streamOpening_ = 0;
+    // The stream's title changes that TrackInfo shows.
+    uint32_t streamTitleChanges_ = 0;
+    // The part of TrackInfo the application title shows.
+    size_t trackTitleLength_ = std::string::npos;
 
     bool ScanFolderTree(const std::string& Folder, VisitedFolders& Visited);
     void StartEntryByPrefix();
+    bool WaitForPreBuffer(HSTREAM Stream);
+    void ShowBuffering();
+    // "Reconnecting 1/3" while the current stream reconnects.
+    std::optional<std::string> StreamNotice() const;
     void StopAndFreeChannel();
     void ReleaseChannels();
     void SelectRowIfNone();

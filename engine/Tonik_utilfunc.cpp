@@ -28,6 +28,13 @@ HSTREAM CreateFileChannel(const std::string& FileName, uint32_t StreamFlags, uin
     return h;
 }
 
+HSTREAM CreateURLChannel(const std::string& Address, uint32_t Flags) {
+    const uint32_t F = FloatProbe();
+    HSTREAM h = audio::openUrlChannel(Address, Flags | F);
+    if (h == 0) h = audio::openWmaChannel(Address, Flags | F);
+    return h;
+}
+
 void FreeChannel(HSTREAM Handle) {
     if (Handle == 0) return;
     audio::ChannelInfo info;

@@ -12,6 +12,9 @@ using HSTREAM = audio::Handle;
 uint32_t FloatProbe();
 // Tries the creation calls in order: file stream, WMA, CD track, module, MIDI.
 HSTREAM CreateFileChannel(const std::string& FileName, uint32_t StreamFlags, uint32_t ModuleFlags);
+// A stream from a network address: the library's URL stream, else its WMA
+// reader of addresses. The stream connects and buffers on its own threads.
+HSTREAM CreateURLChannel(const std::string& Address, uint32_t Flags);
 // Releases a stream or module channel; nothing for 0.
 void FreeChannel(HSTREAM Handle);
 float ChannelSeconds(HSTREAM Handle);

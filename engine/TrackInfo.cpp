@@ -43,14 +43,36 @@ std::string MarqueeStep(const std::string& Text) {
 void TTonikMain::BuildTrackInfo() {
     const TSndAttrib attributes = GetSndAttrib(Channel, CurrentFile);
     if (IsNetworkEntry(CurrentFile)) {
-        TrackInfo = (StationName.empty() ? CurrentFile : StationName) + " * " + attributes.ChannelMode +
-                    " * " + attributes.SampleRate;
+        // What the stream says is playing follows the station's name. The
+        // title is the server's text: a "*" in it does not end the part the
+        // application title shows.
+        audio::StreamStatus stream;
+        audio::streamStatus(Channel, stream);
+        streamTitleChanges_ = stream.titleChanges;
+        std::string name = StationName.empty() ? CurrentFile : StationName;
+        if (!stream.title.empty()) name += " - " + stream.title;
+        TrackInfo = name + " * " + attributes.ChannelMode + " * " + attributes.SampleRate;
+        trackTitleLength_ = name.size() + 1;
         return;
     }
     const TTagNames tags = ReadTitleTags(CurrentFile, true, Channel);
     TrackInfo = (tags.Artist.empty() ? "" : tags.Artist + " - ") + tags.Title + " (" +
                 FormatTime(WholeSeconds(Length)) + ")" + " * " + attributes.ChannelMode + " * " +
                 attributes.SampleRate + " * " + attributes.BitRate;
+    trackTitleLength_ = TrackInfo.find('*');
+}
+
+std::optional<std::string> TTonikMain::StreamNotice() const {
+    audio::StreamStatus stream;
+    if (!audio::streamStatus(Channel, stream) || stream.reconnecting == 0) return std::nullopt;
+    return Messages[63] + " " + std::to_string(stream.reconnecting) + "/" + std::to_string(audio::kStreamReconnects);
+}
+
+void TTonikMain::ShowBuffering() {
+    const int buffered = std::max(audio::streamBufferedPercent(streamOpening_), 0);
+    const std::string status = Messages[62] + " " + std::to_string(buffered) + "%";
+    view_.setTipText(Utf8Upper(status));
+    view_.setApplicationTitle(status + kTitleSuffix);
 }
 
 void TTonikMain::UpdateStatus() {
@@ -64,9 +86,12 @@ void TTonikMain::UpdateStatus() {
     if (Mute) {
         view_.setTipText(Utf8Upper(Messages[10]));
         view_.setApplicationTitle(Messages[10] + kTitleSuffix);
+    } else if (const auto notice = StreamNotice()) {
+        view_.setTipText(Utf8Upper(*notice));
+        view_.setApplicationTitle(*notice + kTitleSuffix);
     } else {
         view_.setTipText(Utf8Upper(MarqueeStep(TrackInfo)));
-        view_.setApplicationTitle(TrackInfo.substr(0, TrackInfo.find('*')) + kTitleSuffix);
+        view_.setApplicationTitle(TrackInfo.substr(0, trackTitleLength_) + kTitleSuffix);
     }
     std::string time = " ";
     view_.setTimeLabel(time += ElapsedText());

@@ -60,7 +60,7 @@ if [ -z "$build" ]; then
   "$here/scripts/build.sh" Release build
   build="$here/build"
 fi
-for needed in nilo nilo-icons Lng Help.html; do
+for needed in nilo nilo-icons Lng Help.html radiostations.cfg; do
   [ -e "$build/$needed" ] || { echo "$build has no $needed: build the player first" >&2; exit 1; }
 done
 
@@ -70,6 +70,8 @@ cp "$build/nilo" "$build/Help.html" "$program/"
 cp "$build"/nilo-*.so "$program/" 2>/dev/null || true
 rm -rf "$program/Lng"
 cp -r "$build/Lng" "$program/"
+# The station list is the user's to edit: a list already there stays.
+[ -e "$program/radiostations.cfg" ] || cp "$build/radiostations.cfg" "$program/"
 ln -sfn "../lib/nilo/nilo" "$prefix/bin/nilo"
 "$build/nilo-icons" "$here/data/Images/nilo.svg" "$prefix/share/icons/hicolor"
 sed "s|^Exec=nilo |Exec=\"$program/nilo\" |; s|^TryExec=nilo$|TryExec=$program/nilo|" \

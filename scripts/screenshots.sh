@@ -17,7 +17,7 @@ for language in en ru; do
   for scale in 1 2; do
     rm -rf "$work/home"
     mkdir "$work/home"
-    cp -r "$dir/Lng" "$work/home/"
+    cp -r "$dir/Lng" "$dir/radiostations.cfg" "$work/home/"
     if ! NILO_HOME="$work/home" QT_QPA_PLATFORM=offscreen QT_SCALE_FACTOR=$scale SDL_AUDIODRIVER=dummy \
       "$dir/nilo-screenshots" "$out" "$language" "$dir/demo/demo.m3u" 2>"$work/log"; then
       cat "$work/log" >&2

@@ -1,15 +1,16 @@
 // The decoders that live in plugins of their own (shared modules beside the
 // program), so that FFmpeg and FluidSynth are loaded only once a file needs
-// them. Each plugin has one C entry point; everything else in it is hidden,
-// and it carries its own copy of the decoder code it uses.
+// them. Each plugin has a C entry point per decoder; everything else in it
+// is hidden, and it carries its own copy of the decoder code it uses.
 #pragma once
 
 #include <cstdint>
 
 #include "audio/decoders/Decoder.h"
+#include "audio/network/StreamKind.h"
 #include "audio/sources/ByteSource.h"
 
-// Marks a plugin's entry point, the one symbol it exports.
+// Marks a plugin's entry points, the only symbols it exports.
 #define NILO_PLUGIN_ENTRY extern "C" __attribute__((visibility("default")))
 
 namespace audio {
@@ -21,9 +22,13 @@ namespace audio {
 // build is not used.
 using WmaPluginEntry = Decoder* (*)(ByteSource* source);
 using MidiPluginEntry = Decoder* (*)(ByteSource* source, uint32_t rate);
+// A network stream of a kind FFmpeg decodes (AAC, Ogg Opus, ASF), from offset.
+class StreamDecoder;
+using StreamPluginEntry = StreamDecoder* (*)(ByteSource* source, uint64_t offset, StreamKind kind);
 
 constexpr const char* kWmaPlugin = "nilo-wma.so";
 constexpr const char* kWmaPluginEntry = "nilo_open_wma_decoder_v3";
+constexpr const char* kStreamPluginEntry = "nilo_open_stream_decoder_v1";
 constexpr const char* kMidiPlugin = "nilo-midi.so";
 constexpr const char* kMidiPluginEntry = "nilo_open_midi_decoder_v3";
 

@@ -1,12 +1,14 @@
-// The WMA and MIDI decoders as the program sees them: a look at the source's
-// first bytes decides whether the plugin is needed at all, so trying an MP3,
-// a WAV or a module loads neither FFmpeg nor FluidSynth. A plugin that cannot
+// The plugins' decoders as the program sees them. For files, a look at the
+// source's first bytes decides whether the plugin is needed at all, so trying
+// an MP3, a WAV or a module loads neither FFmpeg nor FluidSynth; a network
+// stream loads FFmpeg once its kind is known to need it. A plugin that cannot
 // be loaded makes its decoder refuse every source (the creation call gives
 // 0); it never stops the program.
 #include <cstring>
 
 #include "audio/decoders/DecoderPlugins.h"
 #include "audio/decoders/SourceHeader.h"
+#include "audio/decoders/StreamDecoders.h"
 #include "audio/plugins/PluginLibrary.h"
 
 namespace audio {
@@ -29,30 +31,40 @@ Entry PluginEntry(const char* plugin, const char* entry)
 }
 
 // A plugin's decoder with the source it reads, which it does not own.
-class SourceKeepingDecoder final : public Decoder {
+template <typename Kind>
+class SourceKeeping : public Kind {
   public:
-    SourceKeepingDecoder(std::shared_ptr<ByteSource> source, Decoder* decoder)
-        : source_(std::move(source)), decoder_(decoder)
-    {
-    }
+    SourceKeeping(std::shared_ptr<ByteSource> source, Kind* decoder) : source_(std::move(source)), decoder_(decoder) {}
     uint32_t rate() const override { return decoder_->rate(); }
     uint32_t channels() const override { return decoder_->channels(); }
     uint32_t typeCode() const override { return decoder_->typeCode(); }
-    uint64_t lengthFrames() const override { return decoder_->lengthFrames(); }
     size_t read(float* out, size_t frames) override { return decoder_->read(out, frames); }
-    bool seek(uint64_t frame) override { return decoder_->seek(frame); }
 
-  private:
+  protected:
     // Declared first: the decoder reads the source until it is deleted.
     std::shared_ptr<ByteSource> source_;
-    std::unique_ptr<Decoder> decoder_;
+    std::unique_ptr<Kind> decoder_;
 };
 
-std::unique_ptr<Decoder> Kept(const std::shared_ptr<ByteSource>& source, Decoder* decoder)
+class SourceKeepingDecoder final : public SourceKeeping<Decoder> {
+  public:
+    using SourceKeeping::SourceKeeping;
+    uint64_t lengthFrames() const override { return decoder_->lengthFrames(); }
+    bool seek(uint64_t frame) override { return decoder_->seek(frame); }
+};
+
+class SourceKeepingStreamDecoder final : public SourceKeeping<StreamDecoder> {
+  public:
+    using SourceKeeping::SourceKeeping;
+    std::optional<std::string> takeTitle() override { return decoder_->takeTitle(); }
+};
+
+template <typename Keeping, typename Kind>
+std::unique_ptr<Keeping> Kept(const std::shared_ptr<ByteSource>& source, Kind* decoder)
 {
     if (!decoder)
         return nullptr;
-    return std::make_unique<SourceKeepingDecoder>(source, decoder);
+    return std::make_unique<Keeping>(source, decoder);
 }
 
 } // namespace
@@ -62,7 +74,7 @@ std::unique_ptr<Decoder> OpenWmaDecoder(const std::shared_ptr<ByteSource>& sourc
     if (!header.startsWith(kAsfHeader, sizeof kAsfHeader))
         return nullptr;
     const auto open = PluginEntry<WmaPluginEntry>(kWmaPlugin, kWmaPluginEntry);
-    return open ? Kept(source, open(source.get())) : nullptr;
+    return open ? Kept<SourceKeepingDecoder>(source, open(source.get())) : nullptr;
 }
 
 std::unique_ptr<Decoder> OpenMidiDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header,
@@ -71,7 +83,16 @@ std::unique_ptr<Decoder> OpenMidiDecoder(const std::shared_ptr<ByteSource>& sour
     if (!IsMidi(header))
         return nullptr;
     const auto open = PluginEntry<MidiPluginEntry>(kMidiPlugin, kMidiPluginEntry);
-    return open ? Kept(source, open(source.get(), rate)) : nullptr;
+    return open ? Kept<SourceKeepingDecoder>(source, open(source.get(), rate)) : nullptr;
+}
+
+std::unique_ptr<StreamDecoder> OpenPluginStreamDecoder(const std::shared_ptr<ByteSource>& source, uint64_t offset,
+                                                       StreamKind kind)
+{
+    if (kind != StreamKind::Aac && kind != StreamKind::OggOpus && kind != StreamKind::Asf)
+        return nullptr;
+    const auto open = PluginEntry<StreamPluginEntry>(kWmaPlugin, kStreamPluginEntry);
+    return open ? Kept<SourceKeepingStreamDecoder>(source, open(source.get(), offset, kind)) : nullptr;
 }
 
 } // namespace audio

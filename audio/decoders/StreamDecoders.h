@@ -16,6 +16,10 @@
 
 namespace audio {
 
+// Bytes a stream may bring without a decoded frame (damage, junk, a long
+// run of headers) before its decoder gives up and ends it.
+constexpr uint64_t kStreamBytesWithoutSound = 2 << 20;
+
 // read() blocks until it has decoded frames; fewer than asked are fine, and
 // 0 means the stream has ended (or its source was closed). The rate and the
 // channel count are those of the stream's first frames and stay so: later
@@ -27,12 +31,14 @@ class StreamDecoder : public Decoder {
     bool seek(uint64_t) final { return false; }
     // A title the stream's own data gives (the ARTIST and TITLE comments of
     // an Ogg link, as "Artist - Title", or the title alone), once each time
-    // it changes; its bytes as they came.
+    // it changes; its bytes as they came. Asked on the reading thread, after
+    // a read(): the title holds from (about) the frames that read gave.
     virtual std::optional<std::string> takeTitle() { return std::nullopt; }
 };
 
 // Each starts at offset, where the stream's first frame, page or header
-// object was found; nullptr when the stream cannot be decoded.
+// object was found; nullptr when the stream cannot be decoded. Opening reads
+// (and waits for) the first header, or, for the FFmpeg kinds, the first frame.
 std::unique_ptr<StreamDecoder> OpenMpegStreamDecoder(const std::shared_ptr<ByteSource>& source, uint64_t offset);
 std::unique_ptr<StreamDecoder> OpenVorbisStreamDecoder(const std::shared_ptr<ByteSource>& source, uint64_t offset);
 // AAC (ADTS), Ogg Opus and ASF (WMA) through the FFmpeg plugin.

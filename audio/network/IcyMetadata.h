@@ -23,18 +23,19 @@ class IcyDemuxer {
     using MetadataSink = std::function<void(std::string_view block)>;
 
     // interval 0: the body is all audio.
-    explicit IcyDemuxer(size_t interval) : interval_(interval) {}
+    explicit IcyDemuxer(size_t interval) : interval_(interval), audioLeft_(interval) {}
 
     // Audio goes to onAudio in order, in as few calls as the pieces allow;
     // each whole metadata block (L > 0) goes to onMetadata once it is in.
     void feed(const uint8_t* bytes, size_t size, const AudioSink& onAudio, const MetadataSink& onMetadata);
 
   private:
+    enum class Part { Audio, Length, Block };
+
     size_t interval_;
-    size_t audioLeft_ = 0;
-    bool started_ = false;
-    bool inLength_ = false;
-    size_t metaLeft_ = 0;
+    size_t audioLeft_;
+    Part part_ = Part::Audio;
+    size_t blockLeft_ = 0;
     std::string block_;
 };
 

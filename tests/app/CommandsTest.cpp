@@ -80,16 +80,12 @@ TEST_F(CommandsTest, EveryShortcutReachesItsCommand) {
     EXPECT_TRUE(OpensDialog(Qt::CTRL | Qt::Key_O, [&] { return form.OpenDialog; }));
     EXPECT_TRUE(OpensDialog(Qt::CTRL | Qt::Key_S, [&] { return form.SaveDialog; }));
     EXPECT_EQ(Engine().Paths.size(), 3u) << "a cancelled Open changes nothing";
-    // Commands whose capability comes later keep their keys but do nothing.
-    for (auto keys : {Qt::CTRL | Qt::Key_D, Qt::CTRL | Qt::Key_U, Qt::CTRL | Qt::Key_R}) {
-        Press(&form, keys);
-        Wait(50);
-        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-    }
-    for (QAction* later : {form.OpenCD1, form.OpenURL1, form.Listenradio1}) {
-        EXPECT_FALSE(later->isEnabled());
-        EXPECT_FALSE(later->shortcut().isEmpty());
-    }
+    // Open CD comes later: it keeps its key but does nothing.
+    Press(&form, Qt::CTRL | Qt::Key_D);
+    Wait(50);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_FALSE(form.OpenCD1->isEnabled());
+    EXPECT_FALSE(form.OpenCD1->shortcut().isEmpty());
     EXPECT_TRUE(form.Tags1->isEnabled());
 }
 

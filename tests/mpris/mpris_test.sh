@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The player on a private session bus, driven by playerctl: transport,
 # position and seek, volume, loop and shuffle, the metadata of tagged files,
-# OpenUri, and the status changes a follower sees.
+# OpenUri of files and addresses, a stream's metadata, and the changes a
+# follower sees.
 # Usage: mpris_test.sh BUILD_DIR   (runs itself again inside dbus-run-session)
 set -euo pipefail
 build=$1
@@ -11,8 +12,10 @@ fi
 work=$(mktemp -d)
 player=""
 follower=""
+titles=""
+station_pid=""
 cleanup() {
-  for p in $player $follower; do kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done
+  for p in $player $follower $titles $station_pid; do kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -72,6 +75,30 @@ ctl shuffle On; expect On shuffle
 ctl shuffle Off; expect Off shuffle
 
 ctl open "file://$work/t3.mp3"; expect "Song 3" metadata xesam:title
+
+# A station of our own on 127.0.0.1, in a process of its own; its title
+# changes every 3 s.
+"$build/test_station" mp3 --title-every 3 >"$work/station.out" &
+station_pid=$!
+for _ in $(seq 100); do [ -s "$work/station.out" ] && break; sleep 0.1; done
+station=$(head -n 1 "$work/station.out")
+[ -n "$station" ] || fail "the test station did not start"
+property() {
+  dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.nilo /org/mpris/MediaPlayer2 \
+    org.freedesktop.DBus.Properties.Get "string:$1" "string:$2"
+}
+property org.mpris.MediaPlayer2 SupportedUriSchemes | grep -q 'string "https"' || fail "https is not among the URI schemes"
+ctl --follow metadata xesam:title >"$work/titles.log" 2>/dev/null &
+titles=$!
+ctl open "$station"
+expect "Loopback FM" metadata xesam:album
+expect "$station" metadata xesam:url
+[ -z "$(ctl metadata mpris:length 2>/dev/null || true)" ] || fail "a stream has a length"
+property org.mpris.MediaPlayer2.Player CanSeek | grep -q 'boolean false' || fail "a stream can seek"
+for _ in $(seq 150); do grep -q '^Song 2$' "$work/titles.log" && break; sleep 0.1; done
+grep -q '^Song 1$' "$work/titles.log" || fail "the follower did not see the first title: $(tr '\n' ' ' <"$work/titles.log")"
+grep -q '^Song 2$' "$work/titles.log" || fail "a title change sent no PropertiesChanged"
+expect "Artist 2" metadata xesam:artist
 ctl stop; expect Stopped status
 
 sleep 0.5

@@ -15,5 +15,9 @@ int PlayCommand(const std::vector<std::string>& arguments);
 int Fail(const std::string& reason);
 
 // CreateFileChannel with the playback flags and the given module flags; 0,
-// with the reason printed, when no creation call accepts the file.
+// with the reason printed, when no creation call accepts the file. An
+// http:// or https:// address opens as a stream once it has buffered.
 HSTREAM OpenChannel(const std::string& path, uint32_t moduleFlags);
+bool IsAddress(const std::string& path);
+// A stream that may still give more frames than it has buffered.
+bool StreamGoesOn(HSTREAM h);

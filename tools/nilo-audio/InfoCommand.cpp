@@ -20,7 +20,7 @@ const char* KindName(audio::ChannelKind kind) {
 } // namespace
 
 int InfoCommand(const std::vector<std::string>& arguments) {
-    if (arguments.size() != 1) return Fail("usage: nilo-audio info FILE");
+    if (arguments.size() != 1) return Fail("usage: nilo-audio info FILE|ADDRESS");
     const std::string& path = arguments[0];
     // Opened as the playlist measures a file.
     const HSTREAM h = OpenChannel(path, 0x120000);
@@ -28,11 +28,15 @@ int InfoCommand(const std::vector<std::string>& arguments) {
     audio::ChannelInfo info;
     audio::channelInfo(h, info);
     const uint64_t length = audio::lengthBytes(h);
-    std::printf("kind=%s\ntype=0x%x\nrate=%u\nchannels=%u\nfloat=%d\nlength_bytes=%llu\n"
+    const std::string lengthText = length == audio::kUnknownLength ? "-1" : std::to_string(length);
+    std::printf("kind=%s\ntype=0x%x\nrate=%u\nchannels=%u\nfloat=%d\nlength_bytes=%s\n"
                 "length_seconds=%.6f\n",
                 KindName(audio::channelKind(h)), info.type, info.rate, info.channels,
-                (info.flags & audio::kFloatSamples) ? 1 : 0,
-                static_cast<unsigned long long>(length), audio::bytesToSeconds(h, length));
+                (info.flags & audio::kFloatSamples) ? 1 : 0, lengthText.c_str(), audio::bytesToSeconds(h, length));
+    audio::StreamStatus stream;
+    if (audio::streamStatus(h, stream))
+        std::printf("station=%s\ntitle=%s\ncontent_type=%s\naddress=%s\n", stream.station.c_str(),
+                    stream.title.c_str(), stream.contentType.c_str(), stream.address.c_str());
     FreeChannel(h);
     return 0;
 }

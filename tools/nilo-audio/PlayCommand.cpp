@@ -11,7 +11,7 @@ int PlayCommand(const std::vector<std::string>& arguments) {
     };
     std::vector<std::string> positional;
     std::string error;
-    if (!ParseCommandLine(arguments, options, 1, "nilo-audio play FILE", positional, error))
+    if (!ParseCommandLine(arguments, options, 1, "nilo-audio play FILE|ADDRESS", positional, error))
         return Fail(error);
     const std::string& path = positional[0];
 

@@ -1,5 +1,7 @@
+#include <chrono>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 #include "Commands.h"
 #include "EffectOptions.h"
@@ -27,7 +29,8 @@ std::vector<Option> RenderOptions(RenderSettings& s) {
     };
 }
 
-// Renders what the device would receive, from the channel's position on.
+// Renders what the device would receive, from the channel's position on; a
+// stream is waited for while it goes on.
 bool RenderTo(HSTREAM h, FloatWavWriter& out, uint64_t frames) {
     constexpr size_t kBlock = 4096;
     std::vector<float> block(2 * kBlock);
@@ -35,8 +38,10 @@ bool RenderTo(HSTREAM h, FloatWavWriter& out, uint64_t frames) {
         const size_t wanted = frames < kBlock ? static_cast<size_t>(frames) : kBlock;
         const size_t got = audio::renderOutput(h, block.data(), wanted);
         if (!out.write(block.data(), got)) return false;
-        if (got < wanted) break;
         frames -= got;
+        if (got == wanted) continue;
+        if (!StreamGoesOn(h)) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return true;
 }
@@ -51,7 +56,7 @@ int RenderCommand(const std::vector<std::string>& arguments) {
     options.insert(options.end(), effectOptions.begin(), effectOptions.end());
     std::vector<std::string> positional;
     std::string error;
-    if (!ParseCommandLine(arguments, options, 2, "nilo-audio render FILE OUT.wav", positional, error))
+    if (!ParseCommandLine(arguments, options, 2, "nilo-audio render FILE|ADDRESS OUT.wav", positional, error))
         return Fail(error);
     const std::string& path = positional[0];
 
@@ -68,7 +73,9 @@ int RenderCommand(const std::vector<std::string>& arguments) {
                                 : static_cast<uint64_t>(std::llround(settings.duration * audio::kOutputRate));
 
     int status = 0;
-    if (!audio::seekBytes(h, startFrame * frameBytes)) {
+    if (IsAddress(path) && startFrame > 0) {
+        status = Fail("a stream plays from where it is: --start is for files");
+    } else if (!IsAddress(path) && !audio::seekBytes(h, startFrame * frameBytes)) {
         status = Fail("start " + std::to_string(settings.start) + " s is past the end of " + path);
     } else {
         audio::setAttributes(h, -1, settings.volume, settings.pan);

@@ -2,14 +2,17 @@
 // Starts the player on PLAYLIST with a track playing and a row selected, and
 // saves every window as FOLDER/<window>-<language>-x<pixel ratio>.png. Start-up
 // writes its files to the player's folder, so NILO_HOME should name a scratch
-// folder holding Lng/.
+// folder holding Lng/ (and radiostations.cfg for the station dialog).
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 #include <utility>
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTimer>
 
@@ -92,6 +95,21 @@ void ShootTagEditor(PlayerWindows& Windows, const std::string& Extension, int Ki
     ShootDialog(Windows.TagEditBox, QStringLiteral("tags-") + QString::fromStdString(Extension.substr(1)), Out);
 }
 
+// The address dialog with an address typed; the station dialog on the
+// station list beside the player with a station chosen, and its list open.
+void ShootStreamDialogs(PlayerWindows& Windows, Shots& Out) {
+    Windows.OpenURLBox.CurURL->setText(QStringLiteral("radio.example.org:8000/live.mp3"));
+    ShootDialog(Windows.OpenURLBox, QStringLiteral("openurl"), Out);
+    Windows.Form1.Tonik->RadioStation = 6;
+    TRadioSelectForm& radio = Windows.RadioSelectForm;
+    radio.show();
+    Out.save(radio, QStringLiteral("radio"));
+    radio.RadioSelectBox->showPopup();
+    Out.save(*radio.RadioSelectBox->view()->window(), QStringLiteral("radio-list"), false);
+    radio.RadioSelectBox->hidePopup();
+    radio.hide();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -121,6 +139,7 @@ int main(int argc, char** argv) {
             ShootMenus(form, out);
             ShootDialog(windows.AboutBox, QStringLiteral("about"), out);
             ShootDialog(windows.FiltersBox, QStringLiteral("filters"), out);
+            ShootStreamDialogs(windows, out);
             ShootTagEditor(windows, ".mp3", 2, out);
             ShootTagEditor(windows, ".ogg", 3, out);
             // A folder being added: 3 of its 8 files so far.

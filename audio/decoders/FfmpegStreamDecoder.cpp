@@ -6,20 +6,18 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/log.h>
 #include <libswresample/swresample.h>
 }
 
 #include <algorithm>
-#include <mutex>
 #include <utility>
 #include <vector>
 
 #include "audio/AudioLibrary.h"
 #include "audio/decoders/AvFrameSamples.h"
 #include "audio/decoders/DecoderPlugins.h"
+#include "audio/decoders/FfmpegInput.h"
 #include "audio/decoders/StreamDecoders.h"
-#include "audio/plugins/QuietAvLog.h"
 
 namespace audio {
 namespace {
@@ -31,9 +29,13 @@ constexpr int kMostErrors = 16;
 // sound bound them too, this only guards a demuxer that takes no bytes.
 constexpr int kMostPackets = 1 << 16;
 
+bool AnyCodec(AVCodecID) { return true; }
+bool IsAac(AVCodecID id) { return id == AV_CODEC_ID_AAC; }
+bool IsOpus(AVCodecID id) { return id == AV_CODEC_ID_OPUS; }
+
 struct Kind {
     const char* demuxer;
-    AVCodecID codec; // AV_CODEC_ID_NONE: any audio codec
+    FfmpegInput::AcceptsCodec accepts;
     uint32_t type;
 };
 
@@ -41,13 +43,13 @@ Kind KindOf(StreamKind kind)
 {
     switch (kind) {
     case StreamKind::Aac:
-        return {"aac", AV_CODEC_ID_AAC, kTypeAac};
+        return {"aac", IsAac, kTypeAac};
     case StreamKind::OggOpus:
-        return {"ogg", AV_CODEC_ID_OPUS, kTypeOpus};
+        return {"ogg", IsOpus, kTypeOpus};
     case StreamKind::Asf:
-        return {"asf", AV_CODEC_ID_NONE, kTypeWma};
+        return {"asf", AnyCodec, kTypeWma};
     default:
-        return {nullptr, AV_CODEC_ID_NONE, 0};
+        return {nullptr, nullptr, 0};
     }
 }
 
@@ -147,17 +149,6 @@ class FrameConverter {
 class FfmpegStreamDecoder final : public StreamDecoder {
   public:
     FfmpegStreamDecoder(ByteSource& source, uint64_t offset, uint32_t type) : cursor_(source, offset), type_(type) {}
-    ~FfmpegStreamDecoder() override
-    {
-        converter_.reset();
-        avcodec_free_context(&codec_);
-        avformat_close_input(&format_);
-        if (io_)
-            av_freep(&io_->buffer);
-        avio_context_free(&io_);
-        av_packet_free(&packet_);
-        av_frame_free(&frame_);
-    }
     FfmpegStreamDecoder(const FfmpegStreamDecoder&) = delete;
     FfmpegStreamDecoder& operator=(const FfmpegStreamDecoder&) = delete;
 
@@ -165,33 +156,7 @@ class FfmpegStreamDecoder final : public StreamDecoder {
     // format.
     bool open(const Kind& kind)
     {
-        const AVInputFormat* demuxer = av_find_input_format(kind.demuxer);
-        auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
-        if (buffer)
-            io_ = avio_alloc_context(buffer, kIoBufferBytes, 0, this, &Read, nullptr, nullptr);
-        if (!io_) {
-            av_free(buffer);
-            return false;
-        }
-        format_ = avformat_alloc_context();
-        packet_ = av_packet_alloc();
-        frame_ = av_frame_alloc();
-        if (!demuxer || !format_ || !packet_ || !frame_)
-            return false;
-        format_->pb = io_;
-        format_->flags |= AVFMT_FLAG_CUSTOM_IO;
-        // The context is freed on failure.
-        if (avformat_open_input(&format_, nullptr, demuxer, nullptr) < 0)
-            return false;
-        for (unsigned i = 0; i < format_->nb_streams; ++i) {
-            const AVCodecParameters* par = format_->streams[i]->codecpar;
-            if (stream_ < 0 && par->codec_type == AVMEDIA_TYPE_AUDIO
-                && (kind.codec == AV_CODEC_ID_NONE || par->codec_id == kind.codec))
-                stream_ = static_cast<int>(i);
-            else
-                format_->streams[i]->discard = AVDISCARD_ALL;
-        }
-        if (stream_ < 0 || !openCodec())
+        if (!in_.open(kind.demuxer, kIoBufferBytes, this, &Read, nullptr, kind.accepts) || !in_.openDecoder())
             return false;
         metadataUpdated();
         readTitle();
@@ -227,26 +192,15 @@ class FfmpegStreamDecoder final : public StreamDecoder {
         return got > 0 ? static_cast<int>(got) : AVERROR_EOF;
     }
 
-    bool openCodec()
-    {
-        const AVCodecParameters* par = format_->streams[stream_]->codecpar;
-        const AVCodec* decoder = avcodec_find_decoder(par->codec_id);
-        codec_ = decoder ? avcodec_alloc_context3(decoder) : nullptr;
-        if (!codec_ || avcodec_parameters_to_context(codec_, par) < 0)
-            return false;
-        codec_->thread_count = 1;
-        return avcodec_open2(codec_, decoder, nullptr) == 0;
-    }
-
     // Whether the demuxer has read new metadata (the comments of a new Ogg
     // link) since last asked.
     bool metadataUpdated()
     {
-        AVStream* stream = format_->streams[stream_];
+        AVStream* stream = in_.format->streams[in_.stream];
         const bool updated = (stream->event_flags & AVSTREAM_EVENT_FLAG_METADATA_UPDATED) != 0
-            || (format_->event_flags & AVFMT_EVENT_FLAG_METADATA_UPDATED) != 0;
+            || (in_.format->event_flags & AVFMT_EVENT_FLAG_METADATA_UPDATED) != 0;
         stream->event_flags &= ~AVSTREAM_EVENT_FLAG_METADATA_UPDATED;
-        format_->event_flags &= ~AVFMT_EVENT_FLAG_METADATA_UPDATED;
+        in_.format->event_flags &= ~AVFMT_EVENT_FLAG_METADATA_UPDATED;
         return updated;
     }
 
@@ -254,12 +208,12 @@ class FfmpegStreamDecoder final : public StreamDecoder {
     // values of a name with ';'), so they are dropped once read.
     void readTitle()
     {
-        AVDictionary*& metadata = format_->streams[stream_]->metadata;
+        AVDictionary*& metadata = in_.format->streams[in_.stream]->metadata;
         auto title = MetadataTitle(metadata);
         if (!title)
-            title = MetadataTitle(format_->metadata);
+            title = MetadataTitle(in_.format->metadata);
         av_dict_free(&metadata);
-        av_dict_free(&format_->metadata);
+        av_dict_free(&in_.format->metadata);
         if (title && title != title_)
             pendingTitle_ = title;
         title_ = std::move(title);
@@ -280,9 +234,9 @@ class FfmpegStreamDecoder final : public StreamDecoder {
                 ended_ = true;
                 break;
             }
-            const int rc = av_read_frame(format_, packet_);
-            if (rc == AVERROR_EOF || (rc < 0 && avio_feof(io_))) {
-                avcodec_send_packet(codec_, nullptr);
+            const int rc = av_read_frame(in_.format, in_.packet);
+            if (rc == AVERROR_EOF || (rc < 0 && avio_feof(in_.io))) {
+                avcodec_send_packet(in_.codec, nullptr);
                 draining_ = true;
                 continue;
             }
@@ -291,12 +245,12 @@ class FfmpegStreamDecoder final : public StreamDecoder {
                 continue;
             }
             errors = 0;
-            if (packet_->stream_index == stream_) {
+            if (in_.packet->stream_index == in_.stream) {
                 if (metadataUpdated())
                     readTitle();
-                avcodec_send_packet(codec_, packet_);
+                avcodec_send_packet(in_.codec, in_.packet);
             }
-            av_packet_unref(packet_);
+            av_packet_unref(in_.packet);
         }
         ended_ = true;
         return !pending_.empty();
@@ -305,9 +259,9 @@ class FfmpegStreamDecoder final : public StreamDecoder {
     // Appends the frames the codec has ready; true when that gave samples.
     bool receive()
     {
-        while (avcodec_receive_frame(codec_, frame_) == 0) {
-            append(*frame_);
-            av_frame_unref(frame_);
+        while (avcodec_receive_frame(in_.codec, in_.frame) == 0) {
+            append(*in_.frame);
+            av_frame_unref(in_.frame);
         }
         if (pending_.empty())
             return false;
@@ -338,12 +292,7 @@ class FfmpegStreamDecoder final : public StreamDecoder {
 
     SourceCursor cursor_;
     uint32_t type_;
-    AVIOContext* io_ = nullptr;
-    AVFormatContext* format_ = nullptr;
-    AVCodecContext* codec_ = nullptr;
-    AVPacket* packet_ = nullptr;
-    AVFrame* frame_ = nullptr;
-    int stream_ = -1;
+    FfmpegInput in_;
     uint32_t rate_ = 0;
     uint32_t channels_ = 0;
     std::unique_ptr<FrameConverter> converter_;
@@ -363,8 +312,6 @@ NILO_PLUGIN_ENTRY audio::StreamDecoder* nilo_open_stream_decoder_v1(audio::ByteS
                                                                     audio::StreamKind kind)
 {
     using namespace audio;
-    static std::once_flag quiet;
-    std::call_once(quiet, [] { av_log_set_callback(QuietAvLog); });
     const Kind known = KindOf(kind);
     if (!source || !known.demuxer)
         return nullptr;

@@ -3,14 +3,10 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/log.h>
 }
-
-#include <mutex>
 
 #include "audio/decoders/AvFrameSamples.h"
 #include "audio/decoders/Decoder.h"
-#include "audio/plugins/QuietAvLog.h"
 
 namespace audio {
 namespace {
@@ -59,121 +55,77 @@ int64_t WmaSource::Seek(void* self, int64_t offset, int whence)
 
 std::unique_ptr<WmaSource> WmaSource::open(ByteSource& bytes)
 {
-    static std::once_flag quiet;
-    std::call_once(quiet, [] { av_log_set_callback(QuietAvLog); });
-
-    const AVInputFormat* asf = av_find_input_format("asf");
-    if (asf == nullptr)
-        return nullptr;
     std::unique_ptr<WmaSource> source(new WmaSource(bytes));
-    auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
-    if (buffer)
-        source->io_ = avio_alloc_context(buffer, kIoBufferBytes, 0, source.get(), &WmaSource::Read, nullptr,
-                                         &WmaSource::Seek);
-    if (!source->io_) {
-        av_free(buffer);
+    FfmpegInput& in = source->in_;
+    if (!in.open("asf", kIoBufferBytes, source.get(), &WmaSource::Read, &WmaSource::Seek, IsWmaCodec)
+        || !source->openDecoder())
         return nullptr;
-    }
-    source->format_ = avformat_alloc_context();
-    if (!source->format_)
-        return nullptr;
-    source->format_->pb = source->io_;
-    source->format_->flags |= AVFMT_FLAG_CUSTOM_IO;
-    // The context is freed on failure.
-    if (avformat_open_input(&source->format_, nullptr, asf, nullptr) < 0)
-        return nullptr;
-    for (unsigned i = 0; i < source->format_->nb_streams; ++i) {
-        AVStream* stream = source->format_->streams[i];
-        if (source->stream_ < 0 && stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO
-            && IsWmaCodec(stream->codecpar->codec_id))
-            source->stream_ = static_cast<int>(i);
-        else
-            stream->discard = AVDISCARD_ALL;
-    }
-    source->packet_ = av_packet_alloc();
-    source->frame_ = av_frame_alloc();
-    if (source->stream_ < 0 || !source->packet_ || !source->frame_ || !source->openDecoder())
-        return nullptr;
-    const AVCodecParameters& par = *source->format_->streams[source->stream_]->codecpar;
+    const AVCodecParameters& par = *in.format->streams[in.stream]->codecpar;
     source->oneFramePerPacket_ = (par.codec_id == AV_CODEC_ID_WMAV1 || par.codec_id == AV_CODEC_ID_WMAV2)
         && !UsesBitReservoir(par);
     return source;
 }
 
-WmaSource::~WmaSource()
-{
-    avcodec_free_context(&codec_);
-    avformat_close_input(&format_);
-    if (io_)
-        av_freep(&io_->buffer);
-    avio_context_free(&io_);
-    av_packet_free(&packet_);
-    av_frame_free(&frame_);
-}
-
+// A fresh decoder whose format is within the player's bounds.
 bool WmaSource::openDecoder()
 {
-    avcodec_free_context(&codec_);
-    const AVCodecParameters* par = format_->streams[stream_]->codecpar;
-    const AVCodec* decoder = avcodec_find_decoder(par->codec_id);
-    codec_ = decoder ? avcodec_alloc_context3(decoder) : nullptr;
-    if (!codec_ || avcodec_parameters_to_context(codec_, par) < 0)
+    if (!in_.openDecoder())
         return false;
-    codec_->thread_count = 1;
-    if (avcodec_open2(codec_, decoder, nullptr) < 0 || codec_->sample_rate < static_cast<int>(kLowestSourceRate)
-        || codec_->sample_rate > static_cast<int>(kHighestSourceRate) || codec_->ch_layout.nb_channels <= 0)
+    const AVCodecContext& codec = *in_.codec;
+    if (codec.sample_rate < static_cast<int>(kLowestSourceRate)
+        || codec.sample_rate > static_cast<int>(kHighestSourceRate) || codec.ch_layout.nb_channels <= 0)
         return false;
-    rate_ = static_cast<uint32_t>(codec_->sample_rate);
-    channels_ = static_cast<uint32_t>(codec_->ch_layout.nb_channels);
+    rate_ = static_cast<uint32_t>(codec.sample_rate);
+    channels_ = static_cast<uint32_t>(codec.ch_layout.nb_channels);
     return true;
 }
 
 bool WmaSource::nextPacket()
 {
-    av_packet_unref(packet_);
-    while (av_read_frame(format_, packet_) >= 0) {
-        if (packet_->stream_index == stream_)
+    av_packet_unref(in_.packet);
+    while (av_read_frame(in_.format, in_.packet) >= 0) {
+        if (in_.packet->stream_index == in_.stream)
             return true;
-        av_packet_unref(packet_);
+        av_packet_unref(in_.packet);
     }
     return false;
 }
 
 int64_t WmaSource::packetTime() const
 {
-    return packet_->pts;
+    return in_.packet->pts;
 }
 
 size_t WmaSource::receive(std::vector<float>& out)
 {
     size_t frames = 0;
-    while (avcodec_receive_frame(codec_, frame_) == 0) {
+    while (avcodec_receive_frame(in_.codec, in_.frame) == 0) {
         // A frame whose layout changed mid-stream is dropped, not mixed in.
-        if (AppendFloatSamples(*frame_, channels_, out))
-            frames += static_cast<size_t>(frame_->nb_samples);
-        av_frame_unref(frame_);
+        if (AppendFloatSamples(*in_.frame, channels_, out))
+            frames += static_cast<size_t>(in_.frame->nb_samples);
+        av_frame_unref(in_.frame);
     }
     return frames;
 }
 
 size_t WmaSource::decodePacket(std::vector<float>& out)
 {
-    if (avcodec_send_packet(codec_, packet_) < 0)
+    if (avcodec_send_packet(in_.codec, in_.packet) < 0)
         return 0;
     return receive(out);
 }
 
 size_t WmaSource::drain(std::vector<float>& out)
 {
-    if (avcodec_send_packet(codec_, nullptr) < 0)
+    if (avcodec_send_packet(in_.codec, nullptr) < 0)
         return 0;
     return receive(out);
 }
 
 bool WmaSource::seekBefore(int64_t time)
 {
-    av_packet_unref(packet_);
-    return av_seek_frame(format_, stream_, time, AVSEEK_FLAG_BACKWARD) >= 0 && openDecoder();
+    av_packet_unref(in_.packet);
+    return av_seek_frame(in_.format, in_.stream, time, AVSEEK_FLAG_BACKWARD) >= 0 && openDecoder();
 }
 
 } // namespace audio

@@ -8,13 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "audio/decoders/FfmpegInput.h"
 #include "audio/sources/ByteSource.h"
-
-struct AVFormatContext;
-struct AVIOContext;
-struct AVCodecContext;
-struct AVPacket;
-struct AVFrame;
 
 namespace audio {
 
@@ -23,7 +18,6 @@ class WmaSource {
     // nullptr unless the source is ASF with a WMA audio stream FFmpeg
     // decodes. The source must outlive what is opened.
     static std::unique_ptr<WmaSource> open(ByteSource& source);
-    ~WmaSource();
     WmaSource(const WmaSource&) = delete;
     WmaSource& operator=(const WmaSource&) = delete;
 
@@ -50,12 +44,7 @@ class WmaSource {
     size_t receive(std::vector<float>& out);
 
     SourceCursor cursor_;
-    AVIOContext* io_ = nullptr;
-    AVFormatContext* format_ = nullptr;
-    AVCodecContext* codec_ = nullptr;
-    AVPacket* packet_ = nullptr;
-    AVFrame* frame_ = nullptr;
-    int stream_ = -1;
+    FfmpegInput in_;
     uint32_t rate_ = 0;
     uint32_t channels_ = 0;
     bool oneFramePerPacket_ = false;

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes, starting from WMA files that ffmpeg makes for an
 // empty corpus, to the WMA source and its packet index: opening and counting
 // end, the index's marks rise, and every mark can be found again by its time.
-// fuzz-sources: audio/decoders/WmaSource.cpp audio/decoders/WmaPacketIndex.cpp audio/decoders/AvFrameSamples.cpp
+// fuzz-sources: audio/decoders/FfmpegInput.cpp audio/decoders/WmaSource.cpp audio/decoders/WmaPacketIndex.cpp audio/decoders/AvFrameSamples.cpp
 // fuzz-libs: libavformat libavcodec libavutil
 #include <cstdint>
 #include <cstdlib>

@@ -25,7 +25,7 @@ constexpr unsigned long kMostMetaInterval = 1 << 20;
 constexpr const char* kUserAgent = "NiloMusicPlayer/1.3";
 // While bytes trickle in they are taken this often, whatever the pieces the
 // server sends them in: a stream then wakes its threads twice a second.
-constexpr std::chrono::milliseconds kReadPace(500);
+constexpr std::chrono::milliseconds kReadPace(250);
 
 std::string Lower(std::string text)
 {

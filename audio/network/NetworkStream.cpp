@@ -23,7 +23,7 @@ constexpr double kFrameQueueSeconds = 2.0;
 constexpr double kPreBufferSeconds = 0.75;
 constexpr size_t kPumpFrames = 4096;
 // Frames worth waking the decode thread for, once it found too few.
-constexpr double kWakeSeconds = 0.5;
+constexpr double kWakeSeconds = 0.25;
 constexpr size_t kProbeStep = 4096;
 
 } // namespace

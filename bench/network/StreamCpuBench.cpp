@@ -79,7 +79,7 @@ int main() {
     std::printf("local_mp3_128k_cpu_percent=%.3f\n", local);
     std::printf("stream_mp3_128k_cpu_percent=%.3f (target under 1)\n", stream);
     std::printf("ratio_stream_to_local=%.2f (target not above 1.2)\n", local > 0 ? stream / local : 0.0);
-    std::printf("stream_underruns=%llu\n", static_cast<unsigned long long>(streamUnderruns));
+    std::printf("stream_underruns=%llu (target 0)\n", static_cast<unsigned long long>(streamUnderruns));
     if (!allPlayed) std::printf("warning: a channel stopped before its measurement ended\n");
     return 0;
 }

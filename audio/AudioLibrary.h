@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace audio {
 
@@ -92,6 +93,11 @@ uint32_t probeFloatOutput();
 // Creating never touches the output device; only play() does.
 Handle openFileChannel(const std::string& path, uint64_t offset, uint64_t length, uint32_t flags);
 Handle openWmaChannel(const std::string& nameOrUrl, uint32_t flags);
+// An audio CD track: a drive (a CD device such as /dev/sr0, or a BIN/CUE
+// image such as disc.cue), "/", and "Track" + at least two digits + ".cda".
+// Its length is exact and it seeks to the sample; the drive is read on a
+// thread of its own, so a slow drive never holds up another channel. A data
+// track, or a path that names no track, gives 0.
 Handle openCdChannel(const std::string& trackFile, uint32_t flags);
 Handle openModuleChannel(const std::string& path, uint64_t offset, uint64_t length, uint32_t flags,
                          uint32_t rate);
@@ -103,6 +109,20 @@ Handle openMidiChannel(const std::string& path, uint64_t offset, uint64_t length
 // 0 until its first frames are decoded; its length is kUnknownLength and it
 // cannot seek. openWmaChannel takes addresses too, for ASF streams only.
 Handle openUrlChannel(const std::string& address, uint32_t flags);
+
+// The CD drives libcdio finds, as paths; empty when there is none.
+std::vector<std::string> cdDrives();
+// The number of tracks (audio and data) on the disc in a drive or image;
+// -1 when there is no disc or it cannot be read.
+int cdTrackCount(const std::string& drive);
+// The disc's own text for a track path, as UTF-8: CD-Text on a drive, the
+// TITLE and PERFORMER lines of a CUE sheet. False when the disc has neither
+// a title nor a performer for the track (either may be empty on true).
+struct CdTrackText {
+    std::string performer;
+    std::string title;
+};
+bool cdTrackText(const std::string& trackFile, CdTrackText& text);
 
 // The length of a channel whose end is not known (a stream); its seconds are -1.
 constexpr uint64_t kUnknownLength = ~uint64_t{0};

@@ -64,6 +64,10 @@ void TForm1::AddfolderClick() {
     Tonik->AddFolderCommand();
 }
 
+void TForm1::OpenCD1Click() {
+    Tonik->OpenCD();
+}
+
 void TForm1::OpenURL1Click() {
     openURLBox_->exec();
 }

@@ -53,10 +53,8 @@ void TForm1::buildMenu() {
     MusicPlayerHelp1 = Entry(Help1, QStringLiteral("Music Player Help"));
     About1 = Entry(Help1, QStringLiteral("About..."));
 
-    // CD tracks are not built yet.
-    OpenCD1->setEnabled(false);
-
     connect(Open1, &QAction::triggered, this, &TForm1::OpenClick);
+    connect(OpenCD1, &QAction::triggered, this, &TForm1::OpenCD1Click);
     connect(OpenURL1, &QAction::triggered, this, &TForm1::OpenURL1Click);
     connect(Listenradio1, &QAction::triggered, this, &TForm1::Listenradio1Click);
     connect(Saveplaylist1, &QAction::triggered, this, &TForm1::Saveplaylist1Click);

@@ -12,6 +12,7 @@
 #include "app/MprisRoot.h"
 #include "app/Tonik_mainform.h"
 #include "app/TrackBar.h"
+#include "engine/CdTracks.h"
 #include "engine/TagTitle.h"
 
 namespace {
@@ -110,7 +111,11 @@ QVariantMap MprisService::metadata() {
         StreamMetadata(engine, metadata_);
         return metadata_;
     }
-    const TTagNames tags = ReadTitleTags(engine.CurrentFile, true, Channel);
+    TTagNames tags = ReadTitleTags(engine.CurrentFile, true, Channel);
+    // A CD track the disc does not name is known by its row.
+    audio::CdTrackText disc;
+    if (CdTrackNumber(engine.CurrentFile) > 0 && !audio::cdTrackText(engine.CurrentFile, disc))
+        tags.Title = form_.rowText(engine.CurrentIndex);
     metadata_[QStringLiteral("mpris:length")] = Microseconds(ChannelSeconds(Channel));
     metadata_[QStringLiteral("xesam:url")] = QUrl::fromLocalFile(QString::fromStdString(engine.CurrentFile)).toString();
     metadata_[QStringLiteral("xesam:title")] = QString::fromStdString(tags.Title);

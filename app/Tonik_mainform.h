@@ -142,6 +142,7 @@ class TForm1 : public QMainWindow, public MainView {
     void RemClick();
     void ClearClick();
     void AddfolderClick();
+    void OpenCD1Click();
     void OpenURL1Click();
     void Listenradio1Click();
     void Saveplaylist1Click();

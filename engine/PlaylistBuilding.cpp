@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "engine/CdTracks.h"
 #include "engine/SupportedFiles.h"
 #include "engine/TagTitle.h"
 #include "engine/Tonik_main.h"
@@ -15,10 +16,11 @@ bool EndsWith(const std::string& Text, const std::string& Suffix) {
     return Text.size() >= Suffix.size() && Text.compare(Text.size() - Suffix.size(), Suffix.size(), Suffix) == 0;
 }
 
-// A folder opens on Linux but is no entry to play.
+// A folder opens on Linux but is no entry to play; a CD track is there
+// while its disc is.
 bool OpensAsFile(const std::string& Path) {
     const int fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return CdTrackNumber(Path) > 0 && CdTrackPresent(Path);
     struct stat st {};
     const bool file = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
     ::close(fd);

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "engine/CdTracks.h"
 #include "engine/WholeSeconds.h"
 
 namespace {
@@ -25,6 +26,12 @@ TTagNames ReadTitleTags(const std::string& Path, bool FromChannel, HSTREAM Curre
         names = ReadTags(Path);
     } catch (const std::exception&) {
         names.Title = TitleFromFileName(Path);
+    }
+    // A CD track has no tags, but the disc may name it.
+    audio::CdTrackText disc;
+    if (CdTrackNumber(Path) > 0 && audio::cdTrackText(Path, disc)) {
+        names.Artist = disc.performer;
+        if (!disc.title.empty()) names.Title = disc.title;
     }
     names.Duration = DurationText(Path, FromChannel, Current);
     return names;

@@ -124,6 +124,11 @@ class TTonikMain {
     // even at the very end of a track.
     void UpdatePreparedNext();
 
+    // Audio CD: the drive's root ("0" after messages 6 / 7 when there is
+    // none), and the Open CD command.
+    std::string FindCDDrive();
+    void OpenCD();
+
     // Playlist building and painting.
     void AddEntry(const std::string& Path);
     int AddFromDialog(int Mode);

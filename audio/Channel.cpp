@@ -1,6 +1,8 @@
 #include "Channel.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "audio/network/NetworkStream.h"
 
@@ -21,6 +23,8 @@ constexpr size_t kEffectsAhead = 10240;
 constexpr size_t kEffectsRefill = 4096;
 constexpr size_t kChunkFrames = 4096;
 constexpr size_t kStartFrames = 32768;
+// How long a render waits for a CD reader that delivers nothing.
+constexpr std::chrono::seconds kReaderPatience{5};
 
 struct Gains {
     float left;
@@ -43,7 +47,7 @@ std::shared_ptr<Channel> Channel::Create(std::unique_ptr<Decoder> decoder, Chann
 
 Channel::Channel(std::unique_ptr<Decoder> decoder, ChannelKind kind, uint32_t flags,
                  std::shared_ptr<NetworkStream> stream)
-    : kind_(kind), flags_(flags), stream_(std::move(stream)), decodedRate_(decoder->rate()),
+    : kind_(kind), flags_(flags), stream_(std::move(stream)), live_(decoder->live()), decodedRate_(decoder->rate()),
       channels_(decoder->channels()), typeCode_(decoder->typeCode()), lengthFrames_(decoder->lengthFrames()),
       ring_(kRingFrames), pipeline_(std::move(decoder)) {}
 
@@ -214,9 +218,9 @@ size_t Channel::mixInto(float* stereo, size_t frames, MixOutcome& outcome) {
     if (done < frames) outcome.starved = true;
     const bool decodingOn = marks_.empty() || marks_.back().kind != MarkKind::End;
     const size_t refill = hasEffects_ ? kEffectsRefill : kPlainRefill;
-    // A stream's frames come at their own pace: the stream wakes the decode
-    // thread once enough of them are there, unless the ring was full then.
-    if (decodingOn && (!stream_ || waitsForRoom_) && !fillAsked_ && ring_.filled() + refill <= aheadFrames()) {
+    // A live decoder's frames come at their own pace: its producer wakes the
+    // decode thread once enough of them are there, unless the ring was full then.
+    if (decodingOn && (!live_ || waitsForRoom_) && !fillAsked_ && ring_.filled() + refill <= aheadFrames()) {
         fillAsked_ = true;
         outcome.wantsFill = true;
     }
@@ -331,7 +335,16 @@ size_t Channel::render(float* stereo, size_t frames, std::mutex& mix) {
     const bool inPlace = producedGen_ == gen && startPending_ && pipeline_.position() == from;
     if (!inPlace && !pipeline_.seek(from)) return 0;
     if (rate != 0) pipeline_.setRate(rate);
-    const size_t got = pipeline_.pull(stereo, frames);
+    size_t got = pipeline_.pull(stereo, frames);
+    // A CD track's frames come from its drive: rendering waits for them while
+    // they keep coming, as renderOutput is short only at the end.
+    auto until = std::chrono::steady_clock::now() + kReaderPatience;
+    while (live_ && !stream_ && got < frames && !pipeline_.ended() && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const size_t more = pipeline_.pull(stereo + 2 * got, frames - got);
+        if (more > 0) until = std::chrono::steady_clock::now() + kReaderPatience;
+        got += more;
+    }
     for (size_t i = 0; i < got; ++i) {
         stereo[2 * i] *= gains.left;
         stereo[2 * i + 1] *= gains.right;

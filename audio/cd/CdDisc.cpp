@@ -3,7 +3,11 @@
 #include <cdio/cdio.h>
 #include <cdio/cdtext.h>
 #include <cdio/logging.h>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
+#include <system_error>
+#include <thread>
 #include <sys/stat.h>
 
 #include "audio/cd/CdText.h"
@@ -13,6 +17,7 @@ namespace {
 
 // A CUE or TOC sheet is a few kilobytes; a larger one is no sheet of ours.
 constexpr off_t kLargestSheet = 1 << 20;
+constexpr std::chrono::seconds kOpenPatience{3};
 
 bool EndsWith(const std::string& text, const std::string& end)
 {
@@ -41,6 +46,47 @@ driver_id_t DriverFor(const std::string& drive)
     return S_ISBLK(info.st_mode) || S_ISCHR(info.st_mode) ? DRIVER_DEVICE : DRIVER_UNKNOWN;
 }
 
+struct OpenAttempt {
+    std::mutex lock;
+    std::condition_variable done;
+    bool finished = false;
+    bool abandoned = false;
+    CdIo_t* cdio = nullptr;
+};
+
+// Opens the drive and reads its table of contents on a thread of its own:
+// a sheet may name a FIFO or a device for its BIN, and a drive may take its
+// time, so the caller waits a while only. An open that comes too late is
+// let go by its thread.
+CdIo_t* OpenWithin(const std::string& drive, driver_id_t driver)
+{
+    auto attempt = std::make_shared<OpenAttempt>();
+    try {
+        std::thread([attempt, drive, driver] {
+            CdIo_t* cdio = cdio_open(drive.c_str(), driver);
+            if (cdio)
+                cdio_get_last_track_num(cdio);
+            std::lock_guard hold(attempt->lock);
+            attempt->finished = true;
+            if (attempt->abandoned) {
+                if (cdio)
+                    cdio_destroy(cdio);
+                return;
+            }
+            attempt->cdio = cdio;
+            attempt->done.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        return nullptr;
+    }
+    std::unique_lock hold(attempt->lock);
+    if (!attempt->done.wait_for(hold, kOpenPatience, [&] { return attempt->finished; })) {
+        attempt->abandoned = true;
+        return nullptr;
+    }
+    return attempt->cdio;
+}
+
 } // namespace
 
 std::unique_ptr<CdDisc> CdDisc::Open(const std::string& drive)
@@ -51,7 +97,7 @@ std::unique_ptr<CdDisc> CdDisc::Open(const std::string& drive)
     const driver_id_t driver = DriverFor(drive);
     if (driver == DRIVER_UNKNOWN)
         return nullptr;
-    CdIo_t* cdio = cdio_open(drive.c_str(), driver);
+    CdIo_t* cdio = OpenWithin(drive, driver);
     if (!cdio)
         return nullptr;
     std::unique_ptr<CdDisc> disc(new CdDisc(cdio));

@@ -7,8 +7,6 @@
 
 namespace audio {
 
-bool IsValidUtf8(const std::string& text);
-std::string Latin1ToUtf8(const std::string& text);
 // What libcdio gave, undone once where it was UTF-8 taken for Latin-1; text
 // that is no UTF-8 at all is taken for Latin-1.
 std::string CdTextToUtf8(const std::string& text);

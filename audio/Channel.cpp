@@ -274,17 +274,20 @@ bool Channel::fill(std::mutex& mix) {
         const uint64_t at = ring_.writePosition();
         const size_t got = pipeline_.pull(chunk_.data(), wanted);
         ring_.write(chunk_.data(), got);
-        // A live decoder with nothing ready is no work: the stream wakes the
-        // decode thread when frames come.
-        worked = worked || got > 0 || startPending_;
-        if (startPending_) {
+        // A live decoder may just have nothing more ready.
+        const bool dry = got < wanted;
+        const bool ends = dry && pipeline_.ended();
+        // Nor does it start before its first frames: until then the device
+        // keeps the channel silent without counting a shortage. Nothing
+        // ready is no work: its producer wakes the decode thread when frames come.
+        const bool starts = startPending_ && (got > 0 || ends);
+        worked = worked || got > 0 || starts;
+        if (starts) {
             staged_.push_back({producedGen_, at, startFrame_, MarkKind::Start});
             startPending_ = false;
         }
         if (got > 0) staged_.push_back({producedGen_, at + got, pipeline_.position(), MarkKind::Data});
-        // A live decoder may just have nothing more ready.
-        const bool dry = got < wanted;
-        if (dry && pipeline_.ended()) {
+        if (ends) {
             staged_.push_back({producedGen_, at + got, pipeline_.position(), MarkKind::End});
             endPushed_ = worked = true;
         }
@@ -292,7 +295,7 @@ bool Channel::fill(std::mutex& mix) {
         // behind it, so that a device running faster than real time (the
         // disk driver without delay) cannot catch up with the first blocks.
         stagedFrames += got;
-        if (!endPushed_ && !dry && staged_.front().kind == MarkKind::Start &&
+        if (!endPushed_ && !dry && !staged_.empty() && staged_.front().kind == MarkKind::Start &&
             stagedFrames < std::min(kStartFrames, ahead))
             continue;
         stagedFrames = 0;

@@ -1,6 +1,8 @@
 #include "Channel.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "audio/network/NetworkStream.h"
 
@@ -21,6 +23,8 @@ constexpr size_t kEffectsAhead = 10240;
 constexpr size_t kEffectsRefill = 4096;
 constexpr size_t kChunkFrames = 4096;
 constexpr size_t kStartFrames = 32768;
+// How long a render waits for a CD reader that delivers nothing.
+constexpr std::chrono::seconds kReaderPatience{5};
 
 struct Gains {
     float left;
@@ -43,7 +47,7 @@ std::shared_ptr<Channel> Channel::Create(std::unique_ptr<Decoder> decoder, Chann
 
 Channel::Channel(std::unique_ptr<Decoder> decoder, ChannelKind kind, uint32_t flags,
                  std::shared_ptr<NetworkStream> stream)
-    : kind_(kind), flags_(flags), stream_(std::move(stream)), decodedRate_(decoder->rate()),
+    : kind_(kind), flags_(flags), stream_(std::move(stream)), live_(decoder->live()), decodedRate_(decoder->rate()),
       channels_(decoder->channels()), typeCode_(decoder->typeCode()), lengthFrames_(decoder->lengthFrames()),
       ring_(kRingFrames), pipeline_(std::move(decoder)) {}
 
@@ -214,9 +218,9 @@ size_t Channel::mixInto(float* stereo, size_t frames, MixOutcome& outcome) {
     if (done < frames) outcome.starved = true;
     const bool decodingOn = marks_.empty() || marks_.back().kind != MarkKind::End;
     const size_t refill = hasEffects_ ? kEffectsRefill : kPlainRefill;
-    // A stream's frames come at their own pace: the stream wakes the decode
-    // thread once enough of them are there, unless the ring was full then.
-    if (decodingOn && (!stream_ || waitsForRoom_) && !fillAsked_ && ring_.filled() + refill <= aheadFrames()) {
+    // A live decoder's frames come at their own pace: its producer wakes the
+    // decode thread once enough of them are there, unless the ring was full then.
+    if (decodingOn && (!live_ || waitsForRoom_) && !fillAsked_ && ring_.filled() + refill <= aheadFrames()) {
         fillAsked_ = true;
         outcome.wantsFill = true;
     }
@@ -270,17 +274,20 @@ bool Channel::fill(std::mutex& mix) {
         const uint64_t at = ring_.writePosition();
         const size_t got = pipeline_.pull(chunk_.data(), wanted);
         ring_.write(chunk_.data(), got);
-        // A live decoder with nothing ready is no work: the stream wakes the
-        // decode thread when frames come.
-        worked = worked || got > 0 || startPending_;
-        if (startPending_) {
+        // A live decoder may just have nothing more ready.
+        const bool dry = got < wanted;
+        const bool ends = dry && pipeline_.ended();
+        // Nor does it start before its first frames: until then the device
+        // keeps the channel silent without counting a shortage. Nothing
+        // ready is no work: its producer wakes the decode thread when frames come.
+        const bool starts = startPending_ && (got > 0 || ends);
+        worked = worked || got > 0 || starts;
+        if (starts) {
             staged_.push_back({producedGen_, at, startFrame_, MarkKind::Start});
             startPending_ = false;
         }
         if (got > 0) staged_.push_back({producedGen_, at + got, pipeline_.position(), MarkKind::Data});
-        // A live decoder may just have nothing more ready.
-        const bool dry = got < wanted;
-        if (dry && pipeline_.ended()) {
+        if (ends) {
             staged_.push_back({producedGen_, at + got, pipeline_.position(), MarkKind::End});
             endPushed_ = worked = true;
         }
@@ -288,7 +295,7 @@ bool Channel::fill(std::mutex& mix) {
         // behind it, so that a device running faster than real time (the
         // disk driver without delay) cannot catch up with the first blocks.
         stagedFrames += got;
-        if (!endPushed_ && !dry && staged_.front().kind == MarkKind::Start &&
+        if (!endPushed_ && !dry && !staged_.empty() && staged_.front().kind == MarkKind::Start &&
             stagedFrames < std::min(kStartFrames, ahead))
             continue;
         stagedFrames = 0;
@@ -331,7 +338,16 @@ size_t Channel::render(float* stereo, size_t frames, std::mutex& mix) {
     const bool inPlace = producedGen_ == gen && startPending_ && pipeline_.position() == from;
     if (!inPlace && !pipeline_.seek(from)) return 0;
     if (rate != 0) pipeline_.setRate(rate);
-    const size_t got = pipeline_.pull(stereo, frames);
+    size_t got = pipeline_.pull(stereo, frames);
+    // A CD track's frames come from its drive: rendering waits for them while
+    // they keep coming, as renderOutput is short only at the end.
+    auto until = std::chrono::steady_clock::now() + kReaderPatience;
+    while (live_ && !stream_ && got < frames && !pipeline_.ended() && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const size_t more = pipeline_.pull(stereo + 2 * got, frames - got);
+        if (more > 0) until = std::chrono::steady_clock::now() + kReaderPatience;
+        got += more;
+    }
     for (size_t i = 0; i < got; ++i) {
         stereo[2 * i] *= gains.left;
         stereo[2 * i + 1] *= gains.right;

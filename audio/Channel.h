@@ -118,6 +118,8 @@ class Channel {
     const uint32_t flags_;
     // Set for a network stream, whose format comes from it.
     const std::shared_ptr<NetworkStream> stream_;
+    // Its frames come at their own pace (a stream, a CD drive).
+    const bool live_;
     const uint32_t decodedRate_;
     const uint32_t channels_;
     const uint32_t typeCode_;

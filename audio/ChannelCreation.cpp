@@ -33,9 +33,6 @@ Handle openWmaChannel(const std::string& nameOrUrl, uint32_t flags)
     return Create(nameOrUrl, ChannelKind::Wma, flags, {});
 }
 
-// Audio CD tracks come with the CD access work.
-Handle openCdChannel(const std::string&, uint32_t) { return 0; }
-
 Handle openModuleChannel(const std::string& path, uint64_t offset, uint64_t length, uint32_t flags, uint32_t rate)
 {
     if (offset != 0 || length != 0)

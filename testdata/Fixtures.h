@@ -54,4 +54,25 @@ bool EncodeMp3(const std::string& wav, const std::string& mp3, const std::string
 bool EncodeOgg(const std::string& wav, const std::string& ogg, const std::string& extraArgs = "");
 bool EncodeWma(const std::string& wav, const std::string& wma, const std::string& extraArgs = "");
 
+// A BIN/CUE disc image of our own: one BIN of 2352-byte sectors, each audio
+// track raw 16-bit little-endian stereo PCM padded with silence to whole
+// sectors, a data track MODE1/2352 sectors of a fixed pattern. Titles and
+// performers (UTF-8 as given) become TITLE and PERFORMER lines when not empty.
+constexpr uint32_t kCdSectorFrames = 588;
+struct CdImageTrack {
+    std::vector<int16_t> samples; // audio: interleaved stereo
+    uint32_t dataSectors = 0;     // nonzero: a data track of this many sectors
+    std::string title;
+    std::string performer;
+};
+struct CdImage {
+    std::string title;
+    std::string performer;
+    std::vector<CdImageTrack> tracks;
+};
+// Writes cue and, beside it, the BIN it names (binName in the cue's folder).
+bool WriteCdImage(const std::string& cue, const std::string& binName, const CdImage& image);
+// The samples of track written as the BIN holds them: padded to whole sectors.
+std::vector<int16_t> CdTrackSamples(const CdImageTrack& track);
+
 } // namespace fixtures

@@ -14,13 +14,13 @@ void FrameQueue::setShape(uint32_t channels, size_t capacityFrames, size_t wakeF
     ring_.assign(capacityFrames * channels, 0.0f);
 }
 
-bool FrameQueue::push(const float* frames, size_t count)
+bool FrameQueue::push(const float* frames, size_t count, uint64_t epoch)
 {
     while (count > 0) {
         {
             std::unique_lock hold(lock_);
-            room_.wait(hold, [&] { return closed_ || written_ - read_ < capacity_; });
-            if (closed_ || capacity_ == 0)
+            room_.wait(hold, [&] { return closed_ || epoch != epoch_ || written_ - read_ < capacity_; });
+            if (closed_ || epoch != epoch_ || capacity_ == 0)
                 return false;
             const size_t n = std::min<size_t>(count, capacity_ - static_cast<size_t>(written_ - read_));
             for (size_t i = 0; i < n;) {
@@ -47,11 +47,26 @@ void FrameQueue::wakeIfHungry()
         onMore_();
 }
 
-void FrameQueue::finish()
+void FrameQueue::finish(uint64_t epoch)
 {
     std::lock_guard hold(lock_);
+    if (epoch != epoch_)
+        return;
     finished_ = true;
     wakeIfHungry();
+}
+
+uint64_t FrameQueue::reset()
+{
+    uint64_t epoch = 0;
+    {
+        std::lock_guard hold(lock_);
+        read_ = written_;
+        finished_ = false;
+        epoch = ++epoch_;
+    }
+    room_.notify_all();
+    return epoch;
 }
 
 void FrameQueue::close()

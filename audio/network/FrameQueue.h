@@ -24,10 +24,14 @@ class FrameQueue {
     // then wakes a few times a second, not at every frame decoded.
     void setShape(uint32_t channels, size_t capacityFrames, size_t wakeFrames);
 
-    // Producer: waits for room; false once closed.
-    bool push(const float* frames, size_t count);
-    // Nothing more will come.
-    void finish();
+    // Producer: waits for room; false once closed, or once reset since the
+    // epoch the producer works for.
+    bool push(const float* frames, size_t count, uint64_t epoch = 0);
+    // Nothing more will come (of that epoch).
+    void finish(uint64_t epoch = 0);
+    // Drops what is queued and starts a new epoch, for a producer that starts
+    // over elsewhere: what it pushes for an older one is refused.
+    uint64_t reset();
     // Ends the producer's waits; nothing more is taken.
     void close();
 
@@ -53,6 +57,7 @@ class FrameQueue {
     bool finished_ = false;
     bool closed_ = false;
     bool hungry_ = false;
+    uint64_t epoch_ = 0;
 };
 
 } // namespace audio

@@ -84,22 +84,22 @@ TEST_F(CdPlaybackTest, OpenCdListsTheTracksPlaysTheFirstAndSavesThemAtExit) {
 // One track is an audio CD too; its performer and title are the disc's own.
 TEST_F(CdPlaybackTest, ADiscOfOneNamedTrackPlaysUnderItsNames) {
     fixtures::CdImage image;
-    image.tracks.push_back(Track(2.4, "Ensemble Été", "Nocturne; \"Live\""));
+    image.tracks.push_back(Track(2.4, "Ensemble Été", "Nocturne; 'Live'"));
     WriteDisc(image);
     ASSERT_TRUE(Start());
     Form().English1Click();
     EXPECT_TRUE(OpenCdMessages().empty());
     ASSERT_EQ(Form().rowCount(), 1);
-    EXPECT_EQ(Form().rowText(0), "Ensemble Été - Nocturne; \"Live\" (00:02)");
+    EXPECT_EQ(Form().rowText(0), "Ensemble Été - Nocturne; 'Live' (00:02)");
     EXPECT_EQ(audio::activity(Channel), audio::kPlaying);
-    EXPECT_EQ(Engine().TrackInfo.rfind("Ensemble Été - Nocturne; \"Live\" (00:02) * Stereo * 44 kHz", 0), 0u)
+    EXPECT_EQ(Engine().TrackInfo.rfind("Ensemble Été - Nocturne; 'Live' (00:02) * Stereo * 44 kHz", 0), 0u)
         << Engine().TrackInfo;
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return Form().windowTitle().startsWith(QStringLiteral("Ensemble Été - Nocturne; \"Live\" (00:02)")); },
+        [&] { return Form().windowTitle().startsWith(QStringLiteral("Ensemble Été - Nocturne; 'Live' (00:02)")); },
         2000));
     MprisService mpris(Form());
     const QVariantMap metadata = mpris.metadata();
-    EXPECT_EQ(metadata.value("xesam:title").toString(), QStringLiteral("Nocturne; \"Live\""));
+    EXPECT_EQ(metadata.value("xesam:title").toString(), QStringLiteral("Nocturne; 'Live'"));
     EXPECT_EQ(metadata.value("xesam:artist").toStringList(), QStringList{QStringLiteral("Ensemble Été")});
     EXPECT_EQ(metadata.value("mpris:length").toLongLong(), 2'400'000);
     Form().StopClick();

@@ -9,7 +9,7 @@ namespace fixtures {
 enum class TaggedKind { Flac, Opus, M4aAac, M4aAlac };
 
 struct TagTexts {
-    std::string Title, Artist, Album, Year, Track, Genre, Comment;
+    std::string Title{}, Artist{}, Album{}, Year{}, Track{}, Genre{}, Comment{};
 };
 
 // False when the tool is missing, fails or writes nothing.

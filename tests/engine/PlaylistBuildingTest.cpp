@@ -210,10 +210,13 @@ TEST_F(PlaylistBuildingTest, AFolderOfNewKindsIsAddedInScanOrderWithTagTexts) {
                                                       {"d.mp4", "Alac Title  ("},
                                                       {"e.aac", "e  ("}};
     using fixtures::TaggedKind;
-    ASSERT_TRUE(fixtures::EncodeTagged(TaggedKind::Flac, wav, folder + "/a.flac", {"Flac Tïtle", "Flac Ärtist"}));
-    ASSERT_TRUE(fixtures::EncodeTagged(TaggedKind::Opus, wav, folder + "/b.opus", {"Opus Title", "Opus Artist"}));
-    ASSERT_TRUE(fixtures::EncodeTagged(TaggedKind::M4aAac, wav, folder + "/c.m4a", {"Aac Title", "Aac Artist"}));
-    ASSERT_TRUE(fixtures::EncodeTagged(TaggedKind::M4aAlac, wav, folder + "/d.mp4", {"Alac Title"}));
+    auto encode = [&](TaggedKind kind, const std::string& name, const std::string& title, const std::string& artist) {
+        return fixtures::EncodeTagged(kind, wav, folder + "/" + name, {.Title = title, .Artist = artist});
+    };
+    ASSERT_TRUE(encode(TaggedKind::Flac, "a.flac", "Flac Tïtle", "Flac Ärtist"));
+    ASSERT_TRUE(encode(TaggedKind::Opus, "b.opus", "Opus Title", "Opus Artist"));
+    ASSERT_TRUE(encode(TaggedKind::M4aAac, "c.m4a", "Aac Title", "Aac Artist"));
+    ASSERT_TRUE(encode(TaggedKind::M4aAlac, "d.mp4", "Alac Title", ""));
     ASSERT_TRUE(fixtures::Run("ffmpeg -nostdin -v error -y -i " + fixtures::ShellQuote(wav) + " -c:a aac -f adts " +
                               fixtures::ShellQuote(folder + "/e.aac")));
     view.chosenFolder = folder;

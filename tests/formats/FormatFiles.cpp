@@ -40,7 +40,7 @@ std::string SourceWav(const std::string& name)
     else if (name == "s44mono")
         EXPECT_TRUE(fixtures::WriteWav16(path, kRate, 1, Signal(1)));
     else
-        EXPECT_TRUE(fixtures::Run("ffmpeg -nostdin -v error -y -i " + ShellQuote(SourceWav("s44")) + " -c:a pcm_s24le "
+        EXPECT_TRUE(fixtures::Run("ffmpeg -nostdin -v error -y -i " + ShellQuote(SourceWav("s44")) + " -fflags +bitexact -c:a pcm_s24le "
                                   + (name == "s96" ? "-ar 96000" : "-ar 192000 -ac 1") + " " + ShellQuote(path)));
     return path;
 }

@@ -76,7 +76,7 @@ TEST(FormatSeek, LandsOnTheSamplesOfADecodeFromTheStart)
             ASSERT_TRUE(decoder->seek(length - 100));
             ASSERT_TRUE(decoder->seek(target));
             const std::vector<float> got = ReadAll(*decoder, 2000);
-            ASSERT_EQ(got.size(), 2000 * f.channels);
+            ASSERT_EQ(got.size(), std::min<uint64_t>(2000, length - target) * f.channels);
             const size_t at = target * f.channels;
             if (f.lossless) {
                 EXPECT_TRUE(std::equal(got.begin(), got.end(), all.begin() + static_cast<ptrdiff_t>(at)));

@@ -10,6 +10,7 @@
 #include "audio/AudioLibrary.h"
 #include "audio/decoders/DecoderPlugins.h"
 #include "audio/decoders/ExactLengthDecoder.h"
+#include "audio/decoders/PendingSamples.h"
 
 namespace audio {
 namespace {
@@ -144,10 +145,7 @@ class FlacDecoder final : public ExactLengthDecoder {
             if (pending_.empty() && FLAC__stream_decoder_get_state(flac_) == FLAC__STREAM_DECODER_END_OF_STREAM)
                 return 0;
         }
-        const size_t n = std::min(frames, (pending_.size() - pendingAt_) / channels_);
-        std::copy_n(pending_.begin() + static_cast<ptrdiff_t>(pendingAt_), n * channels_, out);
-        pendingAt_ += n * channels_;
-        return n;
+        return TakePending(pending_, pendingAt_, out, frames, channels_);
     }
 
     bool seekSource(uint64_t frame) override

@@ -10,6 +10,7 @@
 #include "audio/decoders/AvFrameSamples.h"
 #include "audio/decoders/DecoderPlugins.h"
 #include "audio/decoders/ExactLengthDecoder.h"
+#include "audio/decoders/PendingSamples.h"
 #include "audio/decoders/FfmpegInput.h"
 
 namespace audio {
@@ -145,10 +146,7 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
             if (!AppendFrame())
                 return 0;
         }
-        const size_t n = std::min(frames, (pending_.size() - pendingAt_) / channels_);
-        std::copy_n(pending_.begin() + static_cast<ptrdiff_t>(pendingAt_), n * channels_, out);
-        pendingAt_ += n * channels_;
-        return n;
+        return TakePending(pending_, pendingAt_, out, frames, channels_);
     }
 
     // While seeking: false to drop the frame in in_->frame (all before the

@@ -1,5 +1,5 @@
-// FLAC, Opus and MP4 (AAC, ALAC) files encoded by Debian's flac, opusenc and
-// ffmpeg, each writing the given tags its own way.
+// FLAC, Opus and MP4 (AAC, ALAC) files encoded by Fixtures.h's encoders,
+// each tool writing the given tags its own way.
 #pragma once
 
 #include <string>

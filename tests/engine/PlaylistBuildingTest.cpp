@@ -196,19 +196,17 @@ TEST_F(FolderScanTest, CancellingWhileAddingKeepsWhatWasAdded) {
     EXPECT_NE(Channel, 0u);
 }
 
-// The durations come from the decoders of these kinds; the texts before them
-// from the tags.
 TEST_F(PlaylistBuildingTest, AFolderOfNewKindsIsAddedInScanOrderWithTagTexts) {
     for (const char* tool : {"flac", "opusenc", "ffmpeg"})
         if (!fixtures::HaveTool(tool)) GTEST_SKIP() << tool << " is needed";
     const std::string folder = dir + "/new";
     ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
     const std::string wav = MakeWav("source.wav", 2.5);
-    const std::map<std::string, std::string> texts = {{"a.flac", "Flac Ärtist - Flac Tïtle  ("},
-                                                      {"b.opus", "Opus Artist - Opus Title  ("},
-                                                      {"c.m4a", "Aac Artist - Aac Title  ("},
-                                                      {"d.mp4", "Alac Title  ("},
-                                                      {"e.aac", "e  ("}};
+    const std::map<std::string, std::string> texts = {{"a.flac", "Flac Ärtist - Flac Tïtle  (00:02)"},
+                                                      {"b.opus", "Opus Artist - Opus Title  (00:02)"},
+                                                      {"c.m4a", "Aac Artist - Aac Title  (00:02)"},
+                                                      {"d.mp4", "Alac Title  (00:02)"},
+                                                      {"e.aac", "e  (00:02)"}};
     using fixtures::TaggedKind;
     auto encode = [&](TaggedKind kind, const std::string& name, const std::string& title, const std::string& artist) {
         return fixtures::EncodeTagged(kind, wav, folder + "/" + name, {.Title = title, .Artist = artist});
@@ -217,16 +215,11 @@ TEST_F(PlaylistBuildingTest, AFolderOfNewKindsIsAddedInScanOrderWithTagTexts) {
     ASSERT_TRUE(encode(TaggedKind::Opus, "b.opus", "Opus Title", "Opus Artist"));
     ASSERT_TRUE(encode(TaggedKind::M4aAac, "c.m4a", "Aac Title", "Aac Artist"));
     ASSERT_TRUE(encode(TaggedKind::M4aAlac, "d.mp4", "Alac Title", ""));
-    ASSERT_TRUE(fixtures::Run("ffmpeg -nostdin -v error -y -i " + fixtures::ShellQuote(wav) + " -c:a aac -f adts " +
-                              fixtures::ShellQuote(folder + "/e.aac")));
+    ASSERT_TRUE(fixtures::EncodeM4a(wav, folder + "/e.aac"));
     view.chosenFolder = folder;
     engine->AddFolderCommand();
     ASSERT_EQ(engine->Paths, engine->FolderFiles) << "added in the scan's order";
     ASSERT_EQ(view.rows.size(), texts.size());
-    for (size_t i = 0; i < view.rows.size(); ++i) {
-        const std::string name = engine->Paths[i].substr(folder.size() + 1);
-        const std::string& row = view.rows[i];
-        EXPECT_TRUE(row.starts_with(texts.at(name)) && row.size() == texts.at(name).size() + 6 && row.back() == ')')
-            << row;
-    }
+    for (size_t i = 0; i < view.rows.size(); ++i)
+        EXPECT_EQ(view.rows[i], texts.at(engine->Paths[i].substr(folder.size() + 1)));
 }

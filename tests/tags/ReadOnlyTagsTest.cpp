@@ -95,8 +95,7 @@ TEST_F(ReadOnlyTagsTest, FieldsAreThoseTheEncodersWrote) {
         EXPECT_EQ(Read(kind, Encode(kind, kTexts)), Expected(kTexts)) << kind.Name;
 
     const std::string ogg = dir_.File("ogg.flac");
-    ASSERT_TRUE(fixtures::Run("flac -s -f --ogg -T TITLE=Öggflac -T PERFORMER=Pérformer -o " +
-                              fixtures::ShellQuote(ogg) + " " + fixtures::ShellQuote(wav_)));
+    ASSERT_TRUE(fixtures::EncodeFlac(wav_, ogg, "--ogg -T TITLE=Öggflac -T PERFORMER=Pérformer"));
     TTagNames names = Read(kKinds[0], ogg);
     EXPECT_EQ(names.Title, "Öggflac") << "FLAC in Ogg";
     EXPECT_EQ(names.Artist, "Pérformer") << "PERFORMER stands in for a missing ARTIST";

@@ -20,7 +20,7 @@ namespace {
 
 constexpr int kLineCount = 116;
 constexpr const char* kOpenPatterns = "*.mp3 *.mp2 *.mp1 *.wav *.ogg *.wma *.cda *.mod *.xm *.it *.s3m *.umx *.stm "
-                                      "*.mid *.aiff *.m3u *.pls";
+                                      "*.mid *.aiff *.flac *.opus *.m4a *.mp4 *.aac *.m3u *.pls";
 
 // Drops a character cut in two by the line length limit.
 std::string WholeUtf8(std::string Text) {

@@ -39,6 +39,8 @@ enum TypeCode : uint32_t {
     kTypeOgg = 0x30006,
     kTypeAac = 0x30007,
     kTypeOpus = 0x30008,
+    kTypeFlac = 0x30009,
+    kTypeAlac = 0x3000A,
     kTypeWma = 0x40000,
     kTypeMidi = 0x50000,
     kTypeCd = 0x60000,

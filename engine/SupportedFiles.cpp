@@ -5,9 +5,9 @@
 #include <string_view>
 
 bool HasSupportedExtension(const std::string& FileName) {
-    static constexpr std::array<std::string_view, 15> kExtensions = {
-        ".mp3", ".wav", ".ogg", ".aiff", ".mid", ".mod", ".xm", ".it",
-        ".umx", ".s3m", ".stm", ".wma", ".cda", ".mp2", ".mp1"};
+    static constexpr std::array<std::string_view, 20> kExtensions = {
+        ".mp3", ".wav", ".ogg",  ".aiff", ".mid", ".mod", ".xm",  ".it",  ".umx", ".s3m",
+        ".stm", ".wma", ".cda",  ".mp2",  ".mp1", ".flac", ".opus", ".m4a", ".mp4", ".aac"};
     const auto dot = FileName.rfind('.');
     if (dot == std::string::npos) return false;
     std::string extension = FileName.substr(dot);

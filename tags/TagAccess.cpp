@@ -4,9 +4,12 @@
 #include <utility>
 
 #include "platform/CodePage.h"
+#include "tags/FlacTags.h"
 #include "tags/ID3v1.h"
 #include "tags/ID3v2.h"
+#include "tags/MP4Tags.h"
 #include "tags/OggVorbis.h"
+#include "tags/OpusTags.h"
 #include "tags/TagFile.h"
 #include "tags/TagText.h"
 #include "tags/WMAfile.h"
@@ -64,6 +67,14 @@ void FillID3v2(const TID3v2& tag, TTagNames& names) {
     names.Track = std::to_string(tag.Track);
 }
 
+// A read-only reader's fields; a failed read leaves every field empty.
+TTagNames ReadBy(TagKind kind, const std::string& fileName, bool (*read)(const std::string&, TTagNames&)) {
+    TTagNames names;
+    if (read(fileName, names)) return names;
+    ReportFailure(kind, fileName);
+    return {};
+}
+
 // ID3v1, else ID3v2, through one open of the file: playlists read thousands.
 TTagNames ReadMp3Tags(const std::string& fileName) {
     std::optional<TagFileStream> file;
@@ -108,6 +119,9 @@ std::string_view TagKindName(TagKind Kind) {
     case TagKind::ID3v2: return "id3v2";
     case TagKind::OggVorbis: return "ogg";
     case TagKind::WMA: return "wma";
+    case TagKind::FLAC: return "flac";
+    case TagKind::Opus: return "opus";
+    case TagKind::MP4: return "mp4";
     }
     return {};
 }
@@ -123,6 +137,12 @@ TTagNames ReadTags(const std::string& FileName) {
         names = ReadOggVorbis(FileName);
     } else if (extension == ".wma") {
         names = ReadWMA(FileName);
+    } else if (extension == ".flac") {
+        names = ReadFLAC(FileName);
+    } else if (extension == ".opus") {
+        names = ReadOpus(FileName);
+    } else if (extension == ".m4a" || extension == ".mp4") {
+        names = ReadMP4(FileName);
     }
     if (names.Title.empty()) names.Title = TitleFromFileName(FileName);
     return names;
@@ -153,6 +173,12 @@ TTagNames ReadWMA(const std::string& FileName) {
         names.Comment = platform::Utf16ToUtf8(tag.Comment);
     });
 }
+
+TTagNames ReadFLAC(const std::string& FileName) { return ReadBy(TagKind::FLAC, FileName, ReadFlacTags); }
+
+TTagNames ReadOpus(const std::string& FileName) { return ReadBy(TagKind::Opus, FileName, ReadOpusTags); }
+
+TTagNames ReadMP4(const std::string& FileName) { return ReadBy(TagKind::MP4, FileName, ReadMP4Tags); }
 
 bool SaveID3v1(const std::string& FileName, const TTagNames& Names) {
     TID3v1 tag;

@@ -30,9 +30,9 @@ struct TTagNames {
     bool operator==(const TTagNames&) const = default;
 };
 
-enum class TagKind { ID3v1, ID3v2, OggVorbis, WMA };
+enum class TagKind { ID3v1, ID3v2, OggVorbis, WMA, FLAC, Opus, MP4 };
 
-// "id3v1", "id3v2", "ogg", "wma".
+// "id3v1", "id3v2", "ogg", "wma", "flac", "opus", "mp4".
 std::string_view TagKindName(TagKind Kind);
 
 // Called once whenever a tag class reports that it could not read or write a
@@ -42,8 +42,9 @@ using TagFailureHandler = std::function<void(TagKind Kind, const std::string& Fi
 void SetTagFailureHandler(TagFailureHandler Handler);
 
 // The fields for a playlist title, chosen by the extension (".mp3", ".ogg",
-// ".wma", case sensitive), with the file name as the fallback title. The
-// duration needs the audio library and is left to the caller.
+// ".wma", ".flac", ".opus", ".m4a", ".mp4", case sensitive; ".aac" has no
+// tags), with the file name as the fallback title. The duration needs the
+// audio library and is left to the caller.
 TTagNames ReadTags(const std::string& FileName);
 
 TTagNames ReadID3v1(const std::string& FileName);
@@ -52,6 +53,11 @@ TTagNames ReadID3v2(const std::string& FileName);
 // cannot be opened throws the tag file layer's error.
 TTagNames ReadOggVorbis(const std::string& FileName);
 TTagNames ReadWMA(const std::string& FileName);
+// Read-only kinds: a file that cannot be opened or is not of the kind is
+// reported as a failure.
+TTagNames ReadFLAC(const std::string& FileName);
+TTagNames ReadOpus(const std::string& FileName);
+TTagNames ReadMP4(const std::string& FileName);
 
 // Writers: true when the tag was written. A failure has been reported to the
 // failure handler already.

@@ -53,6 +53,12 @@ std::string ShellQuote(const std::string& text);
 bool EncodeMp3(const std::string& wav, const std::string& mp3, const std::string& extraArgs = "");
 bool EncodeOgg(const std::string& wav, const std::string& ogg, const std::string& extraArgs = "");
 bool EncodeWma(const std::string& wav, const std::string& wma, const std::string& extraArgs = "");
+// flac; FLAC in Ogg with extraArgs "--ogg".
+bool EncodeFlac(const std::string& wav, const std::string& flac, const std::string& extraArgs = "");
+bool EncodeOpus(const std::string& wav, const std::string& opus, const std::string& extraArgs = "");
+// ffmpeg: AAC in MP4 (raw ADTS AAC when the name ends in ".aac"), ALAC in MP4.
+bool EncodeM4a(const std::string& wav, const std::string& m4a, const std::string& extraArgs = "");
+bool EncodeAlac(const std::string& wav, const std::string& m4a, const std::string& extraArgs = "");
 
 // A BIN/CUE disc image of our own: one BIN of 2352-byte sectors, each audio
 // track raw 16-bit little-endian stereo PCM padded with silence to whole

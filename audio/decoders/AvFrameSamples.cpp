@@ -8,21 +8,28 @@ extern "C" {
 namespace audio {
 namespace {
 
-float SampleAt(const uint8_t* data, AVSampleFormat format, size_t index)
+float Scaled(uint8_t v) { return (static_cast<float>(v) - 128.0f) / 128.0f; }
+float Scaled(int16_t v) { return static_cast<float>(v) / 32768.0f; }
+float Scaled(int32_t v) { return static_cast<float>(static_cast<double>(v) / 2147483648.0); }
+float Scaled(float v) { return v; }
+float Scaled(double v) { return static_cast<float>(v); }
+
+// The frame's samples of type T, interleaved into out; the format is chosen
+// once per frame, not per sample, which lossless streams need for speed.
+template <typename T>
+void Interleave(const AVFrame& frame, bool planar, uint32_t channels, float* out)
 {
-    switch (format) {
-    case AV_SAMPLE_FMT_U8:
-        return (static_cast<float>(data[index]) - 128.0f) / 128.0f;
-    case AV_SAMPLE_FMT_S16:
-        return static_cast<float>(reinterpret_cast<const int16_t*>(data)[index]) / 32768.0f;
-    case AV_SAMPLE_FMT_S32:
-        return static_cast<float>(static_cast<double>(reinterpret_cast<const int32_t*>(data)[index]) / 2147483648.0);
-    case AV_SAMPLE_FMT_FLT:
-        return reinterpret_cast<const float*>(data)[index];
-    case AV_SAMPLE_FMT_DBL:
-        return static_cast<float>(reinterpret_cast<const double*>(data)[index]);
-    default:
-        return 0.0f;
+    const size_t frames = static_cast<size_t>(frame.nb_samples);
+    if (!planar) {
+        const T* in = reinterpret_cast<const T*>(frame.extended_data[0]);
+        for (size_t i = 0; i < frames * channels; ++i)
+            out[i] = Scaled(in[i]);
+        return;
+    }
+    for (uint32_t c = 0; c < channels; ++c) {
+        const T* in = reinterpret_cast<const T*>(frame.extended_data[c]);
+        for (size_t i = 0; i < frames; ++i)
+            out[i * channels + c] = Scaled(in[i]);
     }
 }
 
@@ -37,12 +44,19 @@ bool AppendFloatSamples(const AVFrame& frame, uint32_t channels, std::vector<flo
             && packed != AV_SAMPLE_FMT_FLT && packed != AV_SAMPLE_FMT_DBL))
         return false;
     const bool planar = av_sample_fmt_is_planar(format) != 0;
-    const size_t frames = static_cast<size_t>(frame.nb_samples);
-    out.reserve(out.size() + frames * channels);
-    for (size_t i = 0; i < frames; ++i)
-        for (uint32_t c = 0; c < channels; ++c)
-            out.push_back(planar ? SampleAt(frame.extended_data[c], packed, i)
-                                 : SampleAt(frame.extended_data[0], packed, i * channels + c));
+    const size_t at = out.size();
+    out.resize(at + static_cast<size_t>(frame.nb_samples) * channels);
+    float* to = out.data() + at;
+    if (packed == AV_SAMPLE_FMT_U8)
+        Interleave<uint8_t>(frame, planar, channels, to);
+    else if (packed == AV_SAMPLE_FMT_S16)
+        Interleave<int16_t>(frame, planar, channels, to);
+    else if (packed == AV_SAMPLE_FMT_S32)
+        Interleave<int32_t>(frame, planar, channels, to);
+    else if (packed == AV_SAMPLE_FMT_FLT)
+        Interleave<float>(frame, planar, channels, to);
+    else
+        Interleave<double>(frame, planar, channels, to);
     return true;
 }
 

@@ -37,13 +37,18 @@ struct SourceHeader;
 
 // Each returns nullptr when the content is not its own (whatever the name),
 // looking at the header first. A decoder that accepts keeps the source.
-// The WMA and MIDI decoders live in plugins (DecoderPlugins.h), loaded for
+// The WMA, MIDI, FLAC, Opus and MP4/AAC decoders live in plugins (DecoderPlugins.h), loaded for
 // the first source whose first bytes are those of their kind.
 std::unique_ptr<Decoder> OpenMpegDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header,
                                          bool exactLength);
 // WAV, AIFF
 std::unique_ptr<Decoder> OpenSndfileDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header);
 std::unique_ptr<Decoder> OpenVorbisDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header);
+// FLAC, native or in Ogg.
+std::unique_ptr<Decoder> OpenFlacDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header);
+std::unique_ptr<Decoder> OpenOpusDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header);
+// AAC and ALAC in MP4, and raw AAC (ADTS).
+std::unique_ptr<Decoder> OpenMp4Decoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header);
 std::unique_ptr<Decoder> OpenWmaDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header);
 // rate 0 = the output rate (44100).
 std::unique_ptr<Decoder> OpenModuleDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header,

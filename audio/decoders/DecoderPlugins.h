@@ -22,6 +22,10 @@ namespace audio {
 // build is not used.
 using WmaPluginEntry = Decoder* (*)(ByteSource* source);
 using MidiPluginEntry = Decoder* (*)(ByteSource* source, uint32_t rate);
+// FLAC: native, or in Ogg with `ogg`. MP4 (AAC, ALAC), or raw AAC with `adts`.
+using FlacPluginEntry = Decoder* (*)(ByteSource* source, bool ogg);
+using OpusPluginEntry = Decoder* (*)(ByteSource* source);
+using Mp4PluginEntry = Decoder* (*)(ByteSource* source, bool adts);
 // A network stream of a kind FFmpeg decodes (AAC, Ogg Opus, ASF), from offset.
 class StreamDecoder;
 using StreamPluginEntry = StreamDecoder* (*)(ByteSource* source, uint64_t offset, StreamKind kind);
@@ -29,6 +33,11 @@ using StreamPluginEntry = StreamDecoder* (*)(ByteSource* source, uint64_t offset
 constexpr const char* kWmaPlugin = "nilo-wma.so";
 constexpr const char* kWmaPluginEntry = "nilo_open_wma_decoder_v3";
 constexpr const char* kStreamPluginEntry = "nilo_open_stream_decoder_v1";
+constexpr const char* kMp4PluginEntry = "nilo_open_mp4_decoder_v1";
+constexpr const char* kFlacPlugin = "nilo-flac.so";
+constexpr const char* kFlacPluginEntry = "nilo_open_flac_decoder_v1";
+constexpr const char* kOpusPlugin = "nilo-opus.so";
+constexpr const char* kOpusPluginEntry = "nilo_open_opus_decoder_v1";
 constexpr const char* kMidiPlugin = "nilo-midi.so";
 constexpr const char* kMidiPluginEntry = "nilo_open_midi_decoder_v3";
 

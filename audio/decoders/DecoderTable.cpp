@@ -22,6 +22,12 @@ const DecoderEntry kTable[] = {
      }},
     {"midi", ChannelKind::Midi,
      [](const Source& s, const SourceHeader& h, const DecoderOptions& o) { return OpenMidiDecoder(s, h, o.rate); }},
+    {"flac", ChannelKind::File,
+     [](const Source& s, const SourceHeader& h, const DecoderOptions&) { return OpenFlacDecoder(s, h); }},
+    {"opus", ChannelKind::File,
+     [](const Source& s, const SourceHeader& h, const DecoderOptions&) { return OpenOpusDecoder(s, h); }},
+    {"mp4", ChannelKind::File,
+     [](const Source& s, const SourceHeader& h, const DecoderOptions&) { return OpenMp4Decoder(s, h); }},
 };
 
 } // namespace

@@ -55,6 +55,28 @@ bool FfmpegInput::open(const char* demuxer, int bufferBytes, void* opaque, ReadB
     return stream >= 0;
 }
 
+int FfmpegInput::ReadCursor(void* cursor, uint8_t* out, int size)
+{
+    const size_t got = size > 0 ? static_cast<SourceCursor*>(cursor)->read(out, static_cast<size_t>(size)) : 0;
+    return got > 0 ? static_cast<int>(got) : AVERROR_EOF;
+}
+
+int64_t FfmpegInput::SeekCursor(void* cursor, int64_t offset, int whence)
+{
+    SourceCursor& c = *static_cast<SourceCursor*>(cursor);
+    const auto size = c.size();
+    whence &= ~AVSEEK_FORCE;
+    if (whence == AVSEEK_SIZE)
+        return size ? static_cast<int64_t>(*size) : -1;
+    const int64_t base = whence == SEEK_CUR ? static_cast<int64_t>(c.tell())
+        : whence == SEEK_END               ? (size ? static_cast<int64_t>(*size) : -1)
+                                           : 0;
+    if (base < 0 || base + offset < 0)
+        return -1;
+    c.seek(static_cast<uint64_t>(base + offset));
+    return base + offset;
+}
+
 bool FfmpegInput::openDecoder()
 {
     avcodec_free_context(&codec);

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "audio/sources/ByteSource.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -31,6 +33,10 @@ class FfmpegInput {
               AcceptsCodec accepts);
     // A fresh decoder for the chosen stream, replacing the one held.
     bool openDecoder();
+
+    // Callbacks over a SourceCursor given as `opaque`.
+    static int ReadCursor(void* cursor, uint8_t* out, int size);
+    static int64_t SeekCursor(void* cursor, int64_t offset, int whence);
 
     AVIOContext* io = nullptr;
     AVFormatContext* format = nullptr;

@@ -1,6 +1,7 @@
 // The plugins' decoders as the program sees them. For files, a look at the
 // source's first bytes decides whether the plugin is needed at all, so trying
-// an MP3, a WAV or a module loads neither FFmpeg nor FluidSynth; a network
+// an MP3, a WAV or a module loads neither FFmpeg, FluidSynth, libFLAC nor
+// libopusfile; a network
 // stream loads FFmpeg once its kind is known to need it. A plugin that cannot
 // be loaded makes its decoder refuse every source (the creation call gives
 // 0); it never stops the program.
@@ -22,6 +23,43 @@ constexpr char kAsfHeader[16] = {'\x30', '\x26', '\xB2', '\x75', '\x8E', '\x66',
 bool IsMidi(const SourceHeader& header)
 {
     return header.startsWith("MThd", 4) || (header.startsWith("RIFF", 4) && header.startsWith("RMID", 4, 8));
+}
+
+// The first packet of an Ogg source begins with `magic`: it follows the
+// first page's header and its segment table.
+bool FirstOggPacketIs(const SourceHeader& header, const char* magic, size_t length)
+{
+    const uint8_t* segments = header.at(26, 1);
+    return header.startsWith("OggS", 4) && segments && header.startsWith(magic, length, 27 + size_t{*segments});
+}
+
+// An ADTS frame header at `offset` (sync word, layer 0) and its length.
+size_t AdtsFrameAt(const SourceHeader& header, uint64_t offset)
+{
+    const uint8_t* h = header.at(offset, 7);
+    if (!h || h[0] != 0xFF || (h[1] & 0xF6) != 0xF0 || ((h[2] >> 2) & 0x0F) > 12)
+        return 0;
+    const size_t length = (size_t{h[3] & 0x03u} << 11) | (size_t{h[4]} << 3) | (h[5] >> 5);
+    return length >= 7 ? length : 0;
+}
+
+// Raw AAC: after any ID3v2 blocks, a run of ADTS frames each followed by the
+// next (or the end of the source), as noise never holds.
+bool IsAdts(const SourceHeader& header)
+{
+    constexpr int kRun = 3;
+    if (!header.afterId3v2)
+        return false;
+    uint64_t offset = *header.afterId3v2;
+    for (int frame = 0; frame < kRun; ++frame) {
+        const size_t length = AdtsFrameAt(header, offset);
+        if (length == 0)
+            return false;
+        offset += length;
+        if (header.size && offset == *header.size)
+            return true;
+    }
+    return true;
 }
 
 template <typename Entry>
@@ -75,6 +113,32 @@ std::unique_ptr<Decoder> OpenWmaDecoder(const std::shared_ptr<ByteSource>& sourc
         return nullptr;
     const auto open = PluginEntry<WmaPluginEntry>(kWmaPlugin, kWmaPluginEntry);
     return open ? Kept<SourceKeepingDecoder>(source, open(source.get())) : nullptr;
+}
+
+std::unique_ptr<Decoder> OpenFlacDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header)
+{
+    const bool native = header.afterId3v2 && header.startsWith("fLaC", 4, *header.afterId3v2);
+    if (!native && !FirstOggPacketIs(header, "\x7f" "FLAC", 5))
+        return nullptr;
+    const auto open = PluginEntry<FlacPluginEntry>(kFlacPlugin, kFlacPluginEntry);
+    return open ? Kept<SourceKeepingDecoder>(source, open(source.get(), !native)) : nullptr;
+}
+
+std::unique_ptr<Decoder> OpenOpusDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header)
+{
+    if (!FirstOggPacketIs(header, "OpusHead", 8))
+        return nullptr;
+    const auto open = PluginEntry<OpusPluginEntry>(kOpusPlugin, kOpusPluginEntry);
+    return open ? Kept<SourceKeepingDecoder>(source, open(source.get())) : nullptr;
+}
+
+std::unique_ptr<Decoder> OpenMp4Decoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header)
+{
+    const bool adts = IsAdts(header);
+    if (!adts && !header.startsWith("ftyp", 4, 4))
+        return nullptr;
+    const auto open = PluginEntry<Mp4PluginEntry>(kWmaPlugin, kMp4PluginEntry);
+    return open ? Kept<SourceKeepingDecoder>(source, open(source.get(), adts)) : nullptr;
 }
 
 std::unique_ptr<Decoder> OpenMidiDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header,

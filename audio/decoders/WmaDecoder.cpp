@@ -7,6 +7,7 @@
 #include "audio/AudioLibrary.h"
 #include "audio/decoders/DecoderPlugins.h"
 #include "audio/decoders/ExactLengthDecoder.h"
+#include "audio/decoders/PendingSamples.h"
 #include "audio/decoders/WmaPacketIndex.h"
 #include "audio/decoders/WmaSource.h"
 
@@ -35,10 +36,7 @@ class WmaDecoder final : public ExactLengthDecoder {
         while (pendingAt_ >= pending_.size())
             if (!refill())
                 return 0;
-        const size_t n = std::min(frames, (pending_.size() - pendingAt_) / channels_);
-        std::copy_n(pending_.begin() + static_cast<ptrdiff_t>(pendingAt_), n * channels_, out);
-        pendingAt_ += n * channels_;
-        return n;
+        return TakePending(pending_, pendingAt_, out, frames, channels_);
     }
 
     bool seekSource(uint64_t frame) override

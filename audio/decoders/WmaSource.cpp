@@ -31,33 +31,12 @@ constexpr int kIoBufferBytes = 32768;
 
 } // namespace
 
-int WmaSource::Read(void* self, uint8_t* out, int size)
-{
-    const size_t got = size > 0 ? static_cast<WmaSource*>(self)->cursor_.read(out, static_cast<size_t>(size)) : 0;
-    return got > 0 ? static_cast<int>(got) : AVERROR_EOF;
-}
-
-int64_t WmaSource::Seek(void* self, int64_t offset, int whence)
-{
-    SourceCursor& c = static_cast<WmaSource*>(self)->cursor_;
-    const auto size = c.size();
-    whence &= ~AVSEEK_FORCE;
-    if (whence == AVSEEK_SIZE)
-        return size ? static_cast<int64_t>(*size) : -1;
-    const int64_t base = whence == SEEK_CUR ? static_cast<int64_t>(c.tell())
-        : whence == SEEK_END               ? (size ? static_cast<int64_t>(*size) : -1)
-                                           : 0;
-    if (base < 0 || base + offset < 0)
-        return -1;
-    c.seek(static_cast<uint64_t>(base + offset));
-    return base + offset;
-}
-
 std::unique_ptr<WmaSource> WmaSource::open(ByteSource& bytes)
 {
     std::unique_ptr<WmaSource> source(new WmaSource(bytes));
     FfmpegInput& in = source->in_;
-    if (!in.open("asf", kIoBufferBytes, source.get(), &WmaSource::Read, &WmaSource::Seek, IsWmaCodec)
+    if (!in.open("asf", kIoBufferBytes, &source->cursor_, &FfmpegInput::ReadCursor,
+                 &FfmpegInput::SeekCursor, IsWmaCodec)
         || !source->openDecoder())
         return nullptr;
     const AVCodecParameters& par = *in.format->streams[in.stream]->codecpar;

@@ -38,8 +38,6 @@ class WmaSource {
 
   private:
     explicit WmaSource(ByteSource& source) : cursor_(source) {}
-    static int Read(void* self, uint8_t* out, int size);
-    static int64_t Seek(void* self, int64_t offset, int whence);
     bool openDecoder();
     size_t receive(std::vector<float>& out);
 

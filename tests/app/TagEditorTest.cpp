@@ -15,6 +15,7 @@
 #include "tags/TagAccess.h"
 #include "tests/app/PlayerTest.h"
 #include "tests/fixtures/Fixtures.h"
+#include "testdata/TaggedEncodings.h"
 
 namespace {
 
@@ -95,6 +96,29 @@ TEST_F(TagEditorTest, EditTagsRefusesWhatItCannotEditAndOpensModally) {
     ClickMenu({Form().Options1->menuAction(), Form().Tags1});
     EXPECT_TRUE(modal);
     EXPECT_NE(audio::activity(Channel), audio::kPlaying) << "playback stops before the editor opens";
+}
+
+TEST_F(TagEditorTest, TheReadOnlyKindsAreRefusedAsOthersAre) {
+    const std::string wav = MakeWav("a.wav", 1);
+    using fixtures::TaggedKind;
+    const std::pair<TaggedKind, std::string> kinds[] = {
+        {TaggedKind::Flac, "b.flac"}, {TaggedKind::Opus, "c.opus"}, {TaggedKind::M4aAac, "d.m4a"},
+        {TaggedKind::M4aAlac, "e.mp4"}};
+    ASSERT_TRUE(Start());
+    int refused = 0;
+    for (const auto& [kind, name] : kinds) {
+        ASSERT_TRUE(fixtures::EncodeTagged(kind, wav, home + "/" + name, {.Title = "Title"})) << name;
+        Engine().AddEntry(home + "/" + name);
+        Form().setSelectedRow(int(Engine().Paths.size()) - 1);
+        AnswerNextModal([&](QWidget* Modal) {
+            auto* box = qobject_cast<QMessageBox*>(Modal);
+            ASSERT_NE(box, nullptr);
+            refused += box->text().toStdString() == Messages[19] && box->icon() == QMessageBox::Warning;
+            box->accept();
+        });
+        Form().Tags1Click();
+    }
+    EXPECT_EQ(refused, 4);
 }
 
 TEST_F(TagEditorTest, Id3TagsLoadSaveAndRefreshTheRow) {

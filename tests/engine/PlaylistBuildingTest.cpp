@@ -3,10 +3,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <map>
 
 #include "audio/AudioLibrary.h"
 #include "tests/engine/EngineTest.h"
 #include "tests/fixtures/Fixtures.h"
+#include "testdata/TaggedEncodings.h"
 
 using PlaylistBuildingTest = EngineTest;
 
@@ -132,9 +134,8 @@ class FolderScanTest : public EngineTest {
         ASSERT_EQ(::mkdir((root + "/.hidden").c_str(), 0755), 0);
         found = {MakeWav("music/A.WAV", 1), MakeWav("music/.h.wav", 1), MakeJunk("music/sub/b.Mp3"),
                  MakeJunk("music/sub/deeper/c.ogg"), MakeJunk("music/.hidden/d.xm"),
-                 MakeJunk("music/sub/e.mp1")};
+                 MakeJunk("music/sub/e.mp1"), MakeJunk("music/d.FLAC")};
         MakeJunk("music/c.m3u");
-        MakeJunk("music/d.flac");
         MakeJunk("music/noext");
         MakeJunk("music/sub/f.aif");
         ASSERT_EQ(::symlink(root.c_str(), (root + "/sub/loop").c_str()), 0);
@@ -155,12 +156,12 @@ TEST_F(FolderScanTest, AddFolderFindsEveryPlayableFileBelowTheFolder) {
     engine->AddFolderCommand();
     EXPECT_EQ(view.folderCaption, "Msg11");
     EXPECT_EQ(view.progressShown, 1);
-    EXPECT_EQ(engine->ScanFound, 6);
-    EXPECT_EQ(engine->ScanAdded, 6);
+    EXPECT_EQ(engine->ScanFound, 7);
+    EXPECT_EQ(engine->ScanAdded, 7);
     std::vector<std::string> added = engine->Paths;
     std::sort(added.begin(), added.end());
     EXPECT_EQ(added, found) << "case of extensions, hidden files and folders, nested folders; a link loop ends";
-    EXPECT_EQ(engine->FolderFiles.size(), 6u);
+    EXPECT_EQ(engine->FolderFiles.size(), 7u);
     EXPECT_EQ(engine->PlaylistWriter.WriteCount(), 1u) << "one autosave for the whole folder";
     for (const std::string& path : found) EXPECT_NE(Read(Autosave()).find(path), std::string::npos);
     EXPECT_EQ(view.selected, 0);
@@ -184,13 +185,41 @@ TEST_F(FolderScanTest, CancellingWhileScanningAbandonsTheCommand) {
 TEST_F(FolderScanTest, CancellingWhileAddingKeepsWhatWasAdded) {
     int events = 0;
     view.onEvents = [&] {
-        // Six events while scanning, then one before each added file.
-        if (++events == 8) engine->ScanCancelled = true;
+        // Seven events while scanning, then one before each added file.
+        if (++events == 9) engine->ScanCancelled = true;
     };
     engine->AddFolderCommand();
-    EXPECT_EQ(engine->ScanFound, 6);
+    EXPECT_EQ(engine->ScanFound, 7);
     EXPECT_EQ(engine->ScanAdded, 2) << "the adding stops after the current file";
     EXPECT_EQ(engine->Paths.size(), 2u);
     EXPECT_NE(Read(Autosave()).find(engine->Paths[1]), std::string::npos);
     EXPECT_NE(Channel, 0u);
+}
+
+TEST_F(PlaylistBuildingTest, AFolderOfNewKindsIsAddedInScanOrderWithTagTexts) {
+    for (const char* tool : {"flac", "opusenc", "ffmpeg"})
+        if (!fixtures::HaveTool(tool)) GTEST_SKIP() << tool << " is needed";
+    const std::string folder = dir + "/new";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    const std::string wav = MakeWav("source.wav", 2.5);
+    const std::map<std::string, std::string> texts = {{"a.flac", "Flac Ärtist - Flac Tïtle  (00:02)"},
+                                                      {"b.opus", "Opus Artist - Opus Title  (00:02)"},
+                                                      {"c.m4a", "Aac Artist - Aac Title  (00:02)"},
+                                                      {"d.mp4", "Alac Title  (00:02)"},
+                                                      {"e.aac", "e  (00:02)"}};
+    using fixtures::TaggedKind;
+    auto encode = [&](TaggedKind kind, const std::string& name, const std::string& title, const std::string& artist) {
+        return fixtures::EncodeTagged(kind, wav, folder + "/" + name, {.Title = title, .Artist = artist});
+    };
+    ASSERT_TRUE(encode(TaggedKind::Flac, "a.flac", "Flac Tïtle", "Flac Ärtist"));
+    ASSERT_TRUE(encode(TaggedKind::Opus, "b.opus", "Opus Title", "Opus Artist"));
+    ASSERT_TRUE(encode(TaggedKind::M4aAac, "c.m4a", "Aac Title", "Aac Artist"));
+    ASSERT_TRUE(encode(TaggedKind::M4aAlac, "d.mp4", "Alac Title", ""));
+    ASSERT_TRUE(fixtures::EncodeM4a(wav, folder + "/e.aac"));
+    view.chosenFolder = folder;
+    engine->AddFolderCommand();
+    ASSERT_EQ(engine->Paths, engine->FolderFiles) << "added in the scan's order";
+    ASSERT_EQ(view.rows.size(), texts.size());
+    for (size_t i = 0; i < view.rows.size(); ++i)
+        EXPECT_EQ(view.rows[i], texts.at(engine->Paths[i].substr(folder.size() + 1)));
 }

@@ -124,6 +124,9 @@ bool DumpTag(TagKind Kind, const std::string& FileName, std::FILE* out) {
     case TagKind::ID3v2: return DumpID3v2(FileName, printer);
     case TagKind::OggVorbis: return DumpOggVorbis(FileName, printer);
     case TagKind::WMA: return DumpWMA(FileName, printer);
+    case TagKind::FLAC:
+    case TagKind::Opus:
+    case TagKind::MP4: break;
     }
     return false;
 }

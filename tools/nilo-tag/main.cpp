@@ -1,5 +1,5 @@
 // nilo-tag: the tag access layer for scripts and tests.
-//   nilo-tag read id3v1|id3v2|ogg|wma|auto FILE
+//   nilo-tag read id3v1|id3v2|ogg|wma|flac|opus|mp4|auto FILE
 //   nilo-tag dump id3v1|id3v2|ogg|wma FILE
 //   nilo-tag write id3v1|id3v2|ogg FILE [Field=value ...]
 //   nilo-tag remove id3v1|id3v2|ogg FILE
@@ -21,7 +21,7 @@ constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 
 int Usage() {
-    std::fputs("usage: nilo-tag read id3v1|id3v2|ogg|wma|auto FILE\n"
+    std::fputs("usage: nilo-tag read id3v1|id3v2|ogg|wma|flac|opus|mp4|auto FILE\n"
                "       nilo-tag dump id3v1|id3v2|ogg|wma FILE\n"
                "       nilo-tag write id3v1|id3v2|ogg FILE [Field=value ...]\n"
                "       nilo-tag remove id3v1|id3v2|ogg FILE\n",
@@ -30,7 +30,8 @@ int Usage() {
 }
 
 std::optional<TagKind> KindNamed(const std::string& name) {
-    for (TagKind kind : {TagKind::ID3v1, TagKind::ID3v2, TagKind::OggVorbis, TagKind::WMA})
+    for (TagKind kind : {TagKind::ID3v1, TagKind::ID3v2, TagKind::OggVorbis, TagKind::WMA, TagKind::FLAC,
+                          TagKind::Opus, TagKind::MP4})
         if (TagKindName(kind) == name) return kind;
     return std::nullopt;
 }
@@ -56,6 +57,9 @@ int Read(const std::string& kindName, const std::string& file) {
         case TagKind::ID3v2: names = ReadID3v2(file); break;
         case TagKind::OggVorbis: names = ReadOggVorbis(file); break;
         case TagKind::WMA: names = ReadWMA(file); break;
+        case TagKind::FLAC: names = ReadFLAC(file); break;
+        case TagKind::Opus: names = ReadOpus(file); break;
+        case TagKind::MP4: names = ReadMP4(file); break;
         }
     }
     PrintTagNames(stdout, names);
@@ -96,7 +100,10 @@ int Write(TagKind kind, const std::string& file, const std::vector<std::string>&
     case TagKind::ID3v1: saved = SaveID3v1(file, *names); break;
     case TagKind::ID3v2: saved = SaveID3v2(file, *names); break;
     case TagKind::OggVorbis: saved = SaveOggVorbis(file, *names); break;
-    case TagKind::WMA: return Usage();
+    case TagKind::WMA:
+    case TagKind::FLAC:
+    case TagKind::Opus:
+    case TagKind::MP4: return Usage();
     }
     if (saved) return 0;
     Complain("cannot write " + TagOf(kind, file));
@@ -109,7 +116,10 @@ int Remove(TagKind kind, const std::string& file) {
     case TagKind::ID3v1: removed = RemoveID3v1(file); break;
     case TagKind::ID3v2: removed = RemoveID3v2(file); break;
     case TagKind::OggVorbis: removed = RemoveOggVorbis(file); break;
-    case TagKind::WMA: return Usage();
+    case TagKind::WMA:
+    case TagKind::FLAC:
+    case TagKind::Opus:
+    case TagKind::MP4: return Usage();
     }
     if (removed) return 0;
     Complain("nothing removed: " + TagOf(kind, file));

@@ -1,0 +1,179 @@
+// FLAC, native or in Ogg, through libFLAC's stream decoder reading the
+// source through its callbacks, in a plugin of its own. The length is the
+// stream information's count when the last of its frames can be reached,
+// else what decoding finds; seeking is libFLAC's, to the sample.
+#include <FLAC/stream_decoder.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "audio/AudioLibrary.h"
+#include "audio/decoders/DecoderPlugins.h"
+#include "audio/decoders/ExactLengthDecoder.h"
+#include "audio/decoders/PendingSamples.h"
+
+namespace audio {
+namespace {
+
+constexpr uint32_t kMostChannels = 8;
+
+class FlacDecoder final : public ExactLengthDecoder {
+  public:
+    FlacDecoder(ByteSource& source, bool ogg) : cursor_(source), ogg_(ogg) {}
+    ~FlacDecoder() override
+    {
+        if (flac_)
+            FLAC__stream_decoder_delete(flac_);
+    }
+    FlacDecoder(const FlacDecoder&) = delete;
+    FlacDecoder& operator=(const FlacDecoder&) = delete;
+
+    bool open()
+    {
+        if (!restart() || !FLAC__stream_decoder_process_until_end_of_metadata(flac_) || rate_ == 0)
+            return false;
+        setLength(ReachableLength());
+        return lengthFrames() > 0 && restart() && FLAC__stream_decoder_process_until_end_of_metadata(flac_);
+    }
+    uint32_t rate() const override { return rate_; }
+    uint32_t channels() const override { return channels_; }
+    uint32_t typeCode() const override { return kTypeFlac; }
+
+  private:
+    static FlacDecoder& Of(void* self) { return *static_cast<FlacDecoder*>(self); }
+
+    static FLAC__StreamDecoderReadStatus Read(const FLAC__StreamDecoder*, FLAC__byte out[], size_t* bytes, void* self)
+    {
+        *bytes = *bytes > 0 ? Of(self).cursor_.read(out, *bytes) : 0;
+        return *bytes > 0 ? FLAC__STREAM_DECODER_READ_STATUS_CONTINUE : FLAC__STREAM_DECODER_READ_STATUS_END_OF_STREAM;
+    }
+    static FLAC__StreamDecoderSeekStatus Seek(const FLAC__StreamDecoder*, FLAC__uint64 offset, void* self)
+    {
+        Of(self).cursor_.seek(offset);
+        return FLAC__STREAM_DECODER_SEEK_STATUS_OK;
+    }
+    static FLAC__StreamDecoderTellStatus Tell(const FLAC__StreamDecoder*, FLAC__uint64* offset, void* self)
+    {
+        *offset = Of(self).cursor_.tell();
+        return FLAC__STREAM_DECODER_TELL_STATUS_OK;
+    }
+    static FLAC__StreamDecoderLengthStatus Length(const FLAC__StreamDecoder*, FLAC__uint64* length, void* self)
+    {
+        const auto size = Of(self).cursor_.size();
+        *length = size.value_or(0);
+        return size ? FLAC__STREAM_DECODER_LENGTH_STATUS_OK : FLAC__STREAM_DECODER_LENGTH_STATUS_UNSUPPORTED;
+    }
+    static FLAC__bool Eof(const FLAC__StreamDecoder*, void* self)
+    {
+        const SourceCursor& c = Of(self).cursor_;
+        return c.tell() >= c.size().value_or(0);
+    }
+    static void Metadata(const FLAC__StreamDecoder*, const FLAC__StreamMetadata* block, void* self)
+    {
+        if (block->type != FLAC__METADATA_TYPE_STREAMINFO || Of(self).rate_ != 0)
+            return;
+        const auto& info = block->data.stream_info;
+        if (info.sample_rate < kLowestSourceRate || info.sample_rate > kHighestSourceRate || info.channels == 0
+            || info.channels > kMostChannels)
+            return;
+        Of(self).rate_ = info.sample_rate;
+        Of(self).channels_ = info.channels;
+        Of(self).claimed_ = info.total_samples;
+    }
+    static FLAC__StreamDecoderWriteStatus Write(const FLAC__StreamDecoder*, const FLAC__Frame* frame,
+                                                const FLAC__int32* const planes[], void* self)
+    {
+        Of(self).append(*frame, planes);
+        return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
+    }
+    static void Error(const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus, void*) {}
+
+    // A frame of other channels than the stream's keeps its first ones (the
+    // rest silent), scaled by its own sample size.
+    void append(const FLAC__Frame& frame, const FLAC__int32* const planes[])
+    {
+        const uint32_t bits = std::clamp<uint32_t>(frame.header.bits_per_sample, 4, 32);
+        const float scale = 1.0f / static_cast<float>(uint64_t{1} << (bits - 1));
+        const uint32_t present = std::min(frame.header.channels, channels_);
+        const size_t at = pending_.size();
+        pending_.resize(at + size_t{frame.header.blocksize} * channels_, 0.0f);
+        for (uint32_t i = 0; i < frame.header.blocksize; ++i)
+            for (uint32_t c = 0; c < present; ++c)
+                pending_[at + size_t{i} * channels_ + c] = static_cast<float>(planes[c][i]) * scale;
+    }
+
+    bool restart()
+    {
+        if (flac_)
+            FLAC__stream_decoder_delete(flac_);
+        flac_ = FLAC__stream_decoder_new();
+        if (!flac_)
+            return false;
+        cursor_.seek(0);
+        pending_.clear();
+        pendingAt_ = 0;
+        const auto init = ogg_ ? FLAC__stream_decoder_init_ogg_stream : FLAC__stream_decoder_init_stream;
+        return init(flac_, &Read, &Seek, &Tell, &Length, &Eof, &Write, &Metadata, &Error, this)
+            == FLAC__STREAM_DECODER_INIT_STATUS_OK;
+    }
+
+    // The claimed count when its last sample decodes, else the samples that
+    // decoding from the start delivers.
+    uint64_t ReachableLength()
+    {
+        pending_.clear();
+        if (claimed_ > 0 && FLAC__stream_decoder_seek_absolute(flac_, claimed_ - 1) && !pending_.empty())
+            return claimed_;
+        if (!restart())
+            return 0;
+        uint64_t frames = 0;
+        std::vector<float> scratch(4096 * size_t{channels_});
+        for (size_t got; (got = decode(scratch.data(), 4096)) > 0;)
+            frames += got;
+        return frames;
+    }
+
+    size_t decode(float* out, size_t frames) override
+    {
+        while (pendingAt_ >= pending_.size()) {
+            pending_.clear();
+            pendingAt_ = 0;
+            const auto state = FLAC__stream_decoder_get_state(flac_);
+            if (state == FLAC__STREAM_DECODER_END_OF_STREAM || state == FLAC__STREAM_DECODER_ABORTED
+                || state == FLAC__STREAM_DECODER_SEEK_ERROR || !FLAC__stream_decoder_process_single(flac_))
+                return 0;
+            if (pending_.empty() && FLAC__stream_decoder_get_state(flac_) == FLAC__STREAM_DECODER_END_OF_STREAM)
+                return 0;
+        }
+        return TakePending(pending_, pendingAt_, out, frames, channels_);
+    }
+
+    bool seekSource(uint64_t frame) override
+    {
+        pending_.clear();
+        pendingAt_ = 0;
+        return FLAC__stream_decoder_seek_absolute(flac_, frame);
+    }
+
+    bool rewindSource() override { return restart() && FLAC__stream_decoder_process_until_end_of_metadata(flac_); }
+
+    SourceCursor cursor_;
+    bool ogg_;
+    FLAC__StreamDecoder* flac_ = nullptr;
+    uint32_t rate_ = 0;
+    uint32_t channels_ = 0;
+    uint64_t claimed_ = 0;
+    std::vector<float> pending_;
+    size_t pendingAt_ = 0;
+};
+
+} // namespace
+} // namespace audio
+
+NILO_PLUGIN_ENTRY audio::Decoder* nilo_open_flac_decoder_v1(audio::ByteSource* source, bool ogg)
+{
+    if (!source)
+        return nullptr;
+    auto decoder = std::make_unique<audio::FlacDecoder>(*source, ogg);
+    return decoder->open() ? decoder.release() : nullptr;
+}

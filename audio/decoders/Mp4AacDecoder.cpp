@@ -1,0 +1,217 @@
+// AAC and ALAC in MP4, and raw AAC (ADTS), through FFmpeg, in its plugin.
+// FFmpeg trims the encoder delay at the start; the length is the stream's
+// own (the edit list's in MP4, the packets' sum in ADTS), which also cuts the
+// padding at the end. Every decoded frame is placed by its timestamp, so a
+// seek goes a few frames before the target and drops what precedes it.
+#include <algorithm>
+#include <vector>
+
+#include "audio/AudioLibrary.h"
+#include "audio/decoders/AvFrameSamples.h"
+#include "audio/decoders/DecoderPlugins.h"
+#include "audio/decoders/ExactLengthDecoder.h"
+#include "audio/decoders/PendingSamples.h"
+#include "audio/decoders/FfmpegInput.h"
+
+namespace audio {
+namespace {
+
+constexpr int kIoBufferBytes = 32768;
+// Frames decoded before a seek's target, so that the decoder's overlap with
+// earlier frames is that of a decode from the start.
+constexpr int64_t kWarmUpFrames = 3;
+// An AAC or ALAC packet never holds more frames than this.
+constexpr uint64_t kMostFramesPerPacket = 1 << 16;
+
+bool IsMp4Codec(AVCodecID id)
+{
+    return id == AV_CODEC_ID_AAC || id == AV_CODEC_ID_ALAC;
+}
+bool IsAac(AVCodecID id)
+{
+    return id == AV_CODEC_ID_AAC;
+}
+
+class Mp4AacDecoder final : public ExactLengthDecoder {
+  public:
+    Mp4AacDecoder(ByteSource& source, bool adts) : cursor_(source), adts_(adts) {}
+
+    bool open()
+    {
+        if (!openInput())
+            return false;
+        const AVCodecID codec = in_->format->streams[in_->stream]->codecpar->codec_id;
+        type_ = codec == AV_CODEC_ID_ALAC ? kTypeAlac : kTypeAac;
+        // The packets bound every claim; ADTS has no other.
+        int64_t duration = 0;
+        uint64_t packets = 0;
+        while (av_read_frame(in_->format, in_->packet) >= 0) {
+            if (in_->packet->stream_index == in_->stream) {
+                ++packets;
+                duration += std::max<int64_t>(in_->packet->duration, 0);
+            }
+            av_packet_unref(in_->packet);
+        }
+        if (packets == 0 || !rewind() || !firstFrame())
+            return false;
+        const AVStream& st = *in_->format->streams[in_->stream];
+        if (!adts_ && st.duration > 0)
+            duration = st.duration;
+        const uint64_t claimed = static_cast<uint64_t>(av_rescale_q(duration, st.time_base, {1, static_cast<int>(rate_)}));
+        setLength(std::min(claimed, packets * kMostFramesPerPacket));
+        return lengthFrames() > 0;
+    }
+    uint32_t rate() const override { return rate_; }
+    uint32_t channels() const override { return channels_; }
+    uint32_t typeCode() const override { return type_; }
+
+  private:
+    // A fresh demuxer and decoder at the start, where FFmpeg trims the
+    // encoder delay as in the first decode.
+    bool openInput()
+    {
+        cursor_.seek(0);
+        in_ = std::make_unique<FfmpegInput>();
+        // Raw AAC's rate, and so its timestamps, come from its first frames.
+        return in_->open(adts_ ? "aac" : "mov", kIoBufferBytes, &cursor_, &FfmpegInput::ReadCursor,
+                         &FfmpegInput::SeekCursor, adts_ ? IsAac : IsMp4Codec)
+            && (!adts_ || avformat_find_stream_info(in_->format, nullptr) >= 0) && in_->openDecoder();
+    }
+
+    bool rewind()
+    {
+        ended_ = false;
+        pending_.clear();
+        pendingAt_ = 0;
+        return openInput();
+    }
+
+    // The first frame fixes the format and where frame 0 is.
+    bool firstFrame()
+    {
+        if (!refill() || in_->frame->sample_rate < static_cast<int>(kLowestSourceRate)
+            || in_->frame->sample_rate > static_cast<int>(kHighestSourceRate))
+            return false;
+        rate_ = static_cast<uint32_t>(in_->frame->sample_rate);
+        channels_ = static_cast<uint32_t>(in_->frame->ch_layout.nb_channels);
+        firstPts_ = in_->frame->best_effort_timestamp;
+        return channels_ > 0 && firstPts_ != AV_NOPTS_VALUE && AppendFrame();
+    }
+
+    bool AppendFrame()
+    {
+        const bool fits = AppendFloatSamples(*in_->frame, channels_, pending_);
+        av_frame_unref(in_->frame);
+        return fits;
+    }
+
+    // Frame index of the decoded frame's start.
+    int64_t frameStart() const
+    {
+        const AVStream& st = *in_->format->streams[in_->stream];
+        const int64_t pts = in_->frame->best_effort_timestamp;
+        if (pts == AV_NOPTS_VALUE)
+            return -1;
+        return av_rescale_q(pts - firstPts_, st.time_base, {1, static_cast<int>(rate_)});
+    }
+
+    // Decodes up to the next frame, left in in_->frame; false at the end.
+    bool refill()
+    {
+        for (;;) {
+            const int got = avcodec_receive_frame(in_->codec, in_->frame);
+            if (got == 0)
+                return true;
+            if (got == AVERROR_EOF || ended_)
+                return false;
+            if (av_read_frame(in_->format, in_->packet) < 0) {
+                ended_ = avcodec_send_packet(in_->codec, nullptr) < 0;
+                continue;
+            }
+            if (in_->packet->stream_index == in_->stream)
+                avcodec_send_packet(in_->codec, in_->packet);
+            av_packet_unref(in_->packet);
+        }
+    }
+
+    size_t decode(float* out, size_t frames) override
+    {
+        while (pendingAt_ >= pending_.size()) {
+            pending_.clear();
+            pendingAt_ = 0;
+            if (!refill())
+                return 0;
+            if (aligning_ && !alignFrame())
+                continue;
+            if (!AppendFrame())
+                return 0;
+        }
+        return TakePending(pending_, pendingAt_, out, frames, channels_);
+    }
+
+    // While seeking: false to drop the frame in in_->frame (all before the
+    // target); else keeps the part from the target on.
+    bool alignFrame()
+    {
+        const int64_t start = frameStart();
+        const int64_t end = start + in_->frame->nb_samples;
+        if (start < 0 || end <= target_) {
+            av_frame_unref(in_->frame);
+            return false;
+        }
+        aligning_ = false;
+        const int64_t skip = std::max<int64_t>(target_ - start, 0);
+        const size_t before = pending_.size();
+        if (!AppendFrame())
+            return false;
+        pendingAt_ = std::min(pending_.size(), before + static_cast<size_t>(skip) * channels_);
+        return false;
+    }
+
+    bool seekSource(uint64_t frame) override
+    {
+        const AVStream& st = *in_->format->streams[in_->stream];
+        const int64_t margin = kWarmUpFrames * std::max(in_->codec->frame_size, 1024);
+        const int64_t from = static_cast<int64_t>(frame) - margin;
+        target_ = static_cast<int64_t>(frame);
+        aligning_ = true;
+        if (from <= 0)
+            return rewind();
+        ended_ = false;
+        pending_.clear();
+        pendingAt_ = 0;
+        avcodec_flush_buffers(in_->codec);
+        const int64_t ts = firstPts_ + av_rescale_q(from, {1, static_cast<int>(rate_)}, st.time_base);
+        return av_seek_frame(in_->format, in_->stream, ts, AVSEEK_FLAG_BACKWARD) >= 0;
+    }
+
+    bool rewindSource() override
+    {
+        aligning_ = false;
+        return rewind();
+    }
+
+    SourceCursor cursor_;
+    bool adts_;
+    std::unique_ptr<FfmpegInput> in_;
+    uint32_t type_ = kTypeAac;
+    uint32_t rate_ = 0;
+    uint32_t channels_ = 0;
+    int64_t firstPts_ = 0;
+    std::vector<float> pending_;
+    size_t pendingAt_ = 0;
+    bool ended_ = false;
+    bool aligning_ = false;
+    int64_t target_ = 0;
+};
+
+} // namespace
+} // namespace audio
+
+NILO_PLUGIN_ENTRY audio::Decoder* nilo_open_mp4_decoder_v1(audio::ByteSource* source, bool adts)
+{
+    if (!source)
+        return nullptr;
+    auto decoder = std::make_unique<audio::Mp4AacDecoder>(*source, adts);
+    return decoder->open() ? decoder.release() : nullptr;
+}

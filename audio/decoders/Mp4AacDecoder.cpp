@@ -1,9 +1,11 @@
 // AAC and ALAC in MP4, and raw AAC (ADTS), through FFmpeg, in its plugin.
 // FFmpeg trims the encoder delay at the start; the length is the stream's
-// own (the edit list's in MP4, the packets' sum in ADTS), which also cuts the
-// padding at the end. Every decoded frame is placed by its timestamp, so a
+// own (the edit list's or iTunes' gapless comment's in MP4, the packets' sum
+// in ADTS), which also cuts the padding at the end. Every decoded frame is placed by its timestamp, so a
 // seek goes a few frames before the target and drops what precedes it.
 #include <algorithm>
+#include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "audio/AudioLibrary.h"
@@ -32,6 +34,21 @@ bool IsAac(AVCodecID id)
     return id == AV_CODEC_ID_AAC;
 }
 
+// iTunes' gapless comment, " 0 priming padding count ..." in hexadecimal:
+// the count is the source's length, which FFmpeg leaves to us (it trims
+// the priming itself).
+std::optional<uint64_t> ItunesSourceFrames(const AVDictionary* metadata)
+{
+    const AVDictionaryEntry* smpb = av_dict_get(metadata, "iTunSMPB", nullptr, 0);
+    unsigned long long zero = 0;
+    unsigned long long priming = 0;
+    unsigned long long padding = 0;
+    unsigned long long count = 0;
+    if (!smpb || std::sscanf(smpb->value, "%llx %llx %llx %llx", &zero, &priming, &padding, &count) != 4 || count == 0)
+        return std::nullopt;
+    return count;
+}
+
 class Mp4AacDecoder final : public ExactLengthDecoder {
   public:
     Mp4AacDecoder(ByteSource& source, bool adts) : cursor_(source), adts_(adts) {}
@@ -56,9 +73,10 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
             return false;
         const AVStream& st = *in_->format->streams[in_->stream];
         if (!adts_ && st.duration > 0)
-            duration = st.duration;
-        const uint64_t claimed = static_cast<uint64_t>(av_rescale_q(duration, st.time_base, {1, static_cast<int>(rate_)}));
-        setLength(std::min(claimed, packets * kMostFramesPerPacket));
+            duration = std::min(duration, st.duration);
+        uint64_t frames = static_cast<uint64_t>(av_rescale_q(duration, st.time_base, {1, static_cast<int>(rate_)}));
+        frames = std::min(frames, ItunesSourceFrames(in_->format->metadata).value_or(frames));
+        setLength(std::min(frames, packets * kMostFramesPerPacket));
         return lengthFrames() > 0;
     }
     uint32_t rate() const override { return rate_; }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -103,6 +104,23 @@ Encoder Aac()
 {
     return [](const std::string& wav, const std::string& out) { return fixtures::EncodeM4a(wav, out); };
 }
+// AAC in MP4 without an edit list, its length in iTunes' gapless comment
+// (priming 1024 as FFmpeg's encoder has it).
+Encoder AacWithItunesComment()
+{
+    return [](const std::string& wav, const std::string& out) {
+        const auto frames = static_cast<uint64_t>(kSeconds * kRate);
+        char comment[160];
+        std::snprintf(comment, sizeof comment, " 00000000 00000400 00000000 %016llX 00000000 00000000",
+                      static_cast<unsigned long long>(frames));
+        return fixtures::EncodeM4a(wav, out, "-use_editlist 0")
+            && fixtures::Run("/usr/bin/python3 -c " + ShellQuote(std::string("import sys\n"
+                             "from mutagen.mp4 import MP4, MP4FreeForm\n"
+                             "f = MP4(sys.argv[1])\n"
+                             "f['----:com.apple.iTunes:iTunSMPB'] = [MP4FreeForm(sys.argv[2].encode())]\n"
+                             "f.save()\n")) + " " + ShellQuote(out) + " " + ShellQuote(comment));
+    };
+}
 Encoder Alac()
 {
     return [](const std::string& wav, const std::string& out) { return fixtures::EncodeAlac(wav, out); };
@@ -125,6 +143,8 @@ const std::vector<Recipe>& Recipes()
         {"opus", "s44", ".opus", Opus(), {"", "", "opus", kTypeOpus, 48000, 2, false}, opus},
         {"opusmono", "s44mono", ".opus", Opus(), {"", "", "opus", kTypeOpus, 48000, 1, false}, opus},
         {"m4a", "s44", ".m4a", Aac(), {"", "", "mp4", kTypeAac, 44100, 2, false}, durationTs},
+        {"m4asmpb", "s44", ".m4a", AacWithItunesComment(), {"", "", "mp4", kTypeAac, 44100, 2, false},
+         [](const FormatFile&) { return static_cast<uint64_t>(kSeconds * kRate); }},
         {"adts", "s44", ".aac", Aac(), {"", "", "mp4", kTypeAac, 44100, 2, false}, ffmpeg},
         {"alac", "s44", ".m4a", Alac(), {"", "", "mp4", kTypeAlac, 44100, 2, true}, ffmpeg},
         {"alac24x96", "s96", ".m4a", Alac(), {"", "", "mp4", kTypeAlac, 96000, 2, true}, ffmpeg},

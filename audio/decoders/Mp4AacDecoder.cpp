@@ -1,8 +1,9 @@
 // AAC and ALAC in MP4, and raw AAC (ADTS), through FFmpeg, in its plugin.
 // FFmpeg trims the encoder delay at the start; the length is the stream's
 // own (the edit list's or iTunes' gapless comment's in MP4, the packets' sum
-// in ADTS), which also cuts the padding at the end. Every decoded frame is placed by its timestamp, so a
-// seek goes a few frames before the target and drops what precedes it.
+// in ADTS), which also cuts the padding at the end. Every decoded frame is
+// placed by its timestamp, so a seek goes a few frames before the target and
+// drops what precedes it.
 #include <algorithm>
 #include <cstdio>
 #include <optional>

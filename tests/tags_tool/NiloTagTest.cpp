@@ -137,7 +137,7 @@ TEST_F(NiloTagTest, FailuresExitWithOneAndOneErrorLine) {
     EXPECT_EQ(r.err.size(), 1u);
 
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {}, {"read"}, {"read", "flac", notOgg}, {"write", "wma", notOgg}, {"remove", "wma", notOgg},
+             {}, {"read"}, {"read", "aiff", notOgg}, {"write", "flac", notOgg}, {"remove", "wma", notOgg},
              {"dump", "auto", notOgg}, {"write", "ogg", notOgg, "Nonsense=1"}, {"dump", "ogg", notOgg, "extra"}}) {
         r = Tool(args);
         EXPECT_EQ(r.status, 2) << args.size();

@@ -55,6 +55,7 @@ struct ChannelInfo {
     uint32_t bits = 0;     // 32 for float channels, else 16
     uint32_t type = 0;     // TypeCode
     uint32_t reserved = 0;
+    uint32_t sourceBits = 0; // Decoder::sourceBits of a file channel
 };
 
 // Which creation call made a channel.

@@ -48,7 +48,7 @@ std::shared_ptr<Channel> Channel::Create(std::unique_ptr<Decoder> decoder, Chann
 Channel::Channel(std::unique_ptr<Decoder> decoder, ChannelKind kind, uint32_t flags,
                  std::shared_ptr<NetworkStream> stream)
     : kind_(kind), flags_(flags), stream_(std::move(stream)), live_(decoder->live()), decodedRate_(decoder->rate()),
-      channels_(decoder->channels()), typeCode_(decoder->typeCode()), lengthFrames_(decoder->lengthFrames()),
+      channels_(decoder->channels()), typeCode_(decoder->typeCode()), sourceBits_(decoder->sourceBits()), lengthFrames_(decoder->lengthFrames()),
       ring_(kRingFrames), pipeline_(std::move(decoder)) {}
 
 uint32_t Channel::decodedRate() const { return stream_ ? stream_->rate() : decodedRate_; }
@@ -62,6 +62,7 @@ ChannelInfo Channel::info() const {
     info.channels = channelCount();
     info.bits = (flags_ & kFloatSamples) ? 32 : 16;
     info.type = stream_ ? stream_->typeCode() : typeCode_;
+    info.sourceBits = sourceBits_;
     return info;
 }
 

@@ -123,6 +123,7 @@ class Channel {
     const uint32_t decodedRate_;
     const uint32_t channels_;
     const uint32_t typeCode_;
+    const uint32_t sourceBits_;
     const uint64_t lengthFrames_;
 
     // Under the output lock.

@@ -26,6 +26,7 @@ TSndAttrib GetSndAttrib(audio::Handle Channel, const std::string& FileName) {
     Result.ChannelMode = ChannelModeName(Info.channels);
     Result.ChannelType = std::to_string(int32_t(Info.type));
     Result.SampleRate = std::to_string(Info.rate / 1000) + " kHz";
+    if (Info.sourceBits != 0) Result.SampleBits = std::to_string(Info.sourceBits) + " bit";
 
     // The length in single precision, as the track information shows it; the
     // whole 64-bit size, so that files of 4 GiB and more get their true rate.

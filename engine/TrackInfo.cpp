@@ -56,9 +56,10 @@ void TTonikMain::BuildTrackInfo() {
         return;
     }
     const TTagNames tags = ReadTitleTags(CurrentFile, true, Channel);
+    const std::string bits = attributes.SampleBits.empty() ? "" : " * " + attributes.SampleBits;
     TrackInfo = (tags.Artist.empty() ? "" : tags.Artist + " - ") + tags.Title + " (" +
                 FormatTime(WholeSeconds(Length)) + ")" + " * " + attributes.ChannelMode + " * " +
-                attributes.SampleRate + " * " + attributes.BitRate;
+                attributes.SampleRate + bits + " * " + attributes.BitRate;
     trackTitleLength_ = TrackInfo.find('*');
 }
 

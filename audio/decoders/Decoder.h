@@ -14,6 +14,9 @@ class Decoder {
     virtual uint32_t rate() const = 0;
     virtual uint32_t channels() const = 0;
     virtual uint32_t typeCode() const = 0;
+    // The bits per sample the file stores, for the lossless kinds whose
+    // header says; 0 where the format has no such figure.
+    virtual uint32_t sourceBits() const { return 0; }
     // Frames from start to end, exactly what read() delivers in all.
     virtual uint64_t lengthFrames() const = 0;
     // Decodes up to `frames` frames of interleaved float samples; fewer only

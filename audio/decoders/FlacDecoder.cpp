@@ -38,6 +38,7 @@ class FlacDecoder final : public ExactLengthDecoder {
     uint32_t rate() const override { return rate_; }
     uint32_t channels() const override { return channels_; }
     uint32_t typeCode() const override { return kTypeFlac; }
+    uint32_t sourceBits() const override { return bits_; }
 
   private:
     static FlacDecoder& Of(void* self) { return *static_cast<FlacDecoder*>(self); }
@@ -79,6 +80,7 @@ class FlacDecoder final : public ExactLengthDecoder {
         Of(self).rate_ = info.sample_rate;
         Of(self).channels_ = info.channels;
         Of(self).claimed_ = info.total_samples;
+        Of(self).bits_ = info.bits_per_sample;
     }
     static FLAC__StreamDecoderWriteStatus Write(const FLAC__StreamDecoder*, const FLAC__Frame* frame,
                                                 const FLAC__int32* const planes[], void* self)
@@ -163,6 +165,7 @@ class FlacDecoder final : public ExactLengthDecoder {
     uint32_t rate_ = 0;
     uint32_t channels_ = 0;
     uint64_t claimed_ = 0;
+    uint32_t bits_ = 0;
     std::vector<float> pending_;
     size_t pendingAt_ = 0;
 };

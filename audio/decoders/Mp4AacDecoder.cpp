@@ -83,6 +83,10 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
     uint32_t rate() const override { return rate_; }
     uint32_t channels() const override { return channels_; }
     uint32_t typeCode() const override { return type_; }
+    uint32_t sourceBits() const override
+    {
+        return type_ == kTypeAlac ? static_cast<uint32_t>(std::max(in_->codec->bits_per_raw_sample, 0)) : 0;
+    }
 
   private:
     // A fresh demuxer and decoder at the start, where FFmpeg trims the

@@ -76,6 +76,7 @@ class SourceKeeping : public Kind {
     uint32_t rate() const override { return decoder_->rate(); }
     uint32_t channels() const override { return decoder_->channels(); }
     uint32_t typeCode() const override { return decoder_->typeCode(); }
+    uint32_t sourceBits() const override { return decoder_->sourceBits(); }
     size_t read(float* out, size_t frames) override { return decoder_->read(out, frames); }
 
   protected:

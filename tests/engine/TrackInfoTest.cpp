@@ -1,7 +1,10 @@
 // The information line, the status label's marquee, the time label and the
 // application title in every playback state.
+#include <filesystem>
+
 #include "audio/AudioLibrary.h"
 #include "tests/engine/EngineTest.h"
+#include "testdata/TaggedEncodings.h"
 #include "tests/fixtures/Fixtures.h"
 
 using TrackInfoTest = EngineTest;
@@ -113,4 +116,27 @@ TEST_F(TrackInfoTest, MarqueeOverAHundredSteps) {
     EXPECT_EQ(shown[79], shown[59]);
     EXPECT_EQ(shown[80], "");
     EXPECT_EQ(chars(shown[81]), 1u);
+}
+
+TEST_F(TrackInfoTest, TodaysKindsShowTheirOwnFigures) {
+    // The lossless kinds add the bits they store; Opus always plays at 48 kHz.
+    const std::string wav = MakeWav("today.wav", 5);
+    const std::string hiRes = dir + "/hires.wav";
+    ASSERT_TRUE(fixtures::Run("sox " + fixtures::ShellQuote(wav) + " -b 24 -r 96000 " + fixtures::ShellQuote(hiRes)));
+    struct Kind {
+        fixtures::TaggedKind kind;
+        std::string source, name, figures;
+    };
+    for (const Kind& k : std::vector<Kind>{{fixtures::TaggedKind::Flac, hiRes, "hires.flac", "Stereo * 96 kHz * 24 bit * "},
+                                          {fixtures::TaggedKind::M4aAlac, wav, "alac.m4a", "Stereo * 44 kHz * 16 bit * "},
+                                          {fixtures::TaggedKind::M4aAac, wav, "aac.m4a", "Stereo * 44 kHz * "},
+                                          {fixtures::TaggedKind::Opus, wav, "voice.opus", "Stereo * 48 kHz * "}}) {
+        const std::string file = dir + "/" + k.name;
+        ASSERT_TRUE(fixtures::EncodeTagged(k.kind, k.source, file, {.Title = "Title", .Artist = "Artist"})) << k.name;
+        engine->AddEntry(file);
+        engine->CurrentIndex = int32_t(engine->Paths.size()) - 1;
+        engine->PlayCurrent();
+        const auto kbps = uint64_t(double(std::filesystem::file_size(file)) * 0.008 / 5);
+        EXPECT_EQ(engine->TrackInfo, "Artist - Title (00:05) * " + k.figures + std::to_string(kbps) + " kbps") << k.name;
+    }
 }

@@ -5,7 +5,7 @@
 #include "tags/CommentReader.h"
 #include "tags/ID3v2Header.h"
 #include "tags/OggPacketCursor.h"
-#include "tags/TagFile.h"
+#include "tags/TagReadStream.h"
 
 namespace {
 
@@ -68,7 +68,7 @@ bool ReadInOgg(TagStream& stream, int64_t at, TTagNames& names) {
 
 bool ReadFlacTags(const std::string& FileName, TTagNames& Names) {
     try {
-        TagFileStream stream(FileName, FileMode::ReadOnly | FileMode::ShareDenyWrite);
+        TagReadStream stream(FileName);
         const int64_t start = LeadingID3v2Size(stream);
         std::string magic;
         vorbiscomment::FileRegion region(stream, start, stream.Size());

@@ -6,7 +6,7 @@
 
 #include "platform/CodePage.h"
 #include "tags/ID3v1.h"
-#include "tags/TagFile.h"
+#include "tags/TagReadStream.h"
 
 namespace {
 
@@ -152,7 +152,7 @@ void ReadItems(AtomReader& reader, const Atom& file, TTagNames& names) {
 
 bool ReadMP4Tags(const std::string& FileName, TTagNames& Names) {
     try {
-        TagFileStream stream(FileName, FileMode::ReadOnly | FileMode::ShareDenyWrite);
+        TagReadStream stream(FileName);
         AtomReader reader(stream);
         const Atom file{"", 0, reader.FileSize()};
         int64_t at = 0;

@@ -2,11 +2,11 @@
 
 #include "tags/CommentReader.h"
 #include "tags/OggPacketCursor.h"
-#include "tags/TagFile.h"
+#include "tags/TagReadStream.h"
 
 bool ReadOpusTags(const std::string& FileName, TTagNames& Names) {
     try {
-        TagFileStream stream(FileName, FileMode::ReadOnly | FileMode::ShareDenyWrite);
+        TagReadStream stream(FileName);
         ogg::PacketCursor cursor(stream, 0);
         std::string magic;
         if (!cursor.Valid() || !cursor.Read(8, magic) || magic != "OpusHead") return false;

@@ -10,6 +10,7 @@
 #include "audio/AudioLibrary.h"
 #include "audio/decoders/DecoderPlugins.h"
 #include "audio/decoders/ExactLengthDecoder.h"
+#include "audio/decoders/FlacFrameEnd.h"
 #include "audio/decoders/PendingSamples.h"
 
 namespace audio {
@@ -32,6 +33,10 @@ class FlacDecoder final : public ExactLengthDecoder {
     {
         if (!restart() || !FLAC__stream_decoder_process_until_end_of_metadata(flac_) || rate_ == 0)
             return false;
+        if (!ogg_ && claimed_ > 0 && TailEndsAtClaim()) {
+            setLength(claimed_);
+            return true;
+        }
         setLength(ReachableLength());
         return lengthFrames() > 0 && restart() && FLAC__stream_decoder_process_until_end_of_metadata(flac_);
     }
@@ -81,6 +86,8 @@ class FlacDecoder final : public ExactLengthDecoder {
         Of(self).channels_ = info.channels;
         Of(self).claimed_ = info.total_samples;
         Of(self).bits_ = info.bits_per_sample;
+        Of(self).fixedBlock_ = info.min_blocksize == info.max_blocksize ? info.max_blocksize : 0;
+        Of(self).maxFrameBytes_ = info.max_framesize;
     }
     static FLAC__StreamDecoderWriteStatus Write(const FLAC__StreamDecoder*, const FLAC__Frame* frame,
                                                 const FLAC__int32* const planes[], void* self)
@@ -117,6 +124,19 @@ class FlacDecoder final : public ExactLengthDecoder {
         const auto init = ogg_ ? FLAC__stream_decoder_init_ogg_stream : FLAC__stream_decoder_init_stream;
         return init(flac_, &Read, &Seek, &Tell, &Length, &Eof, &Write, &Metadata, &Error, this)
             == FLAC__STREAM_DECODER_INIT_STATUS_OK;
+    }
+
+    // The file ends in an intact frame whose samples end at the claimed
+    // count. Read beside the decoder, whose position stays where it is.
+    bool TailEndsAtClaim()
+    {
+        constexpr uint64_t kUnknownFrameTail = 262144;
+        const uint64_t size = cursor_.size().value_or(0);
+        const uint64_t tail = std::min(size, maxFrameBytes_ > 0 ? maxFrameBytes_ : kUnknownFrameTail);
+        std::vector<uint8_t> bytes(tail);
+        if (tail == 0 || cursor_.source().readAt(size - tail, bytes.data(), tail) != tail)
+            return false;
+        return FlacFrameEnd(bytes.data(), bytes.size(), fixedBlock_) == claimed_;
     }
 
     // The claimed count when its last sample decodes, else the samples that
@@ -166,6 +186,8 @@ class FlacDecoder final : public ExactLengthDecoder {
     uint32_t channels_ = 0;
     uint64_t claimed_ = 0;
     uint32_t bits_ = 0;
+    uint32_t fixedBlock_ = 0;
+    uint64_t maxFrameBytes_ = 0;
     std::vector<float> pending_;
     size_t pendingAt_ = 0;
 };

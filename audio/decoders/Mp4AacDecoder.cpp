@@ -56,7 +56,8 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
 
     bool open()
     {
-        if (!openInput())
+        // The scan needs the demuxer alone: a decoder is costly to set up.
+        if (!openInput(false))
             return false;
         const AVCodecID codec = in_->format->streams[in_->stream]->codecpar->codec_id;
         type_ = codec == AV_CODEC_ID_ALAC ? kTypeAlac : kTypeAac;
@@ -91,14 +92,14 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
   private:
     // A fresh demuxer and decoder at the start, where FFmpeg trims the
     // encoder delay as in the first decode.
-    bool openInput()
+    bool openInput(bool decoder)
     {
         cursor_.seek(0);
         in_ = std::make_unique<FfmpegInput>();
         // Raw AAC's rate, and so its timestamps, come from its first frames.
         return in_->open(adts_ ? "aac" : "mov", kIoBufferBytes, &cursor_, &FfmpegInput::ReadCursor,
                          &FfmpegInput::SeekCursor, adts_ ? IsAac : IsMp4Codec)
-            && (!adts_ || avformat_find_stream_info(in_->format, nullptr) >= 0) && in_->openDecoder();
+            && (!adts_ || avformat_find_stream_info(in_->format, nullptr) >= 0) && (!decoder || in_->openDecoder());
     }
 
     bool rewind()
@@ -106,7 +107,7 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
         ended_ = false;
         pending_.clear();
         pendingAt_ = 0;
-        return openInput();
+        return openInput(true);
     }
 
     // The first frame fixes the format and where frame 0 is.

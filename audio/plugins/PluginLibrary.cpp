@@ -24,11 +24,17 @@ void* LibrarySymbol(const std::string& library, const char* symbol)
 
 std::string PluginPath(const std::string& file)
 {
+    // Asked for every file a plugin opens; the answer never changes.
+    static std::mutex lock;
+    static std::map<std::string, std::string> found;
+    std::lock_guard<std::mutex> hold(lock);
+    auto known = found.find(file);
+    if (known != found.end())
+        return known->second;
     const std::string program = platform::ExecutablePath();
     const std::string beside = program.substr(0, program.rfind('/') + 1) + file;
-    if (!program.empty() && access(beside.c_str(), F_OK) == 0)
-        return beside;
-    return std::string(NILO_PLUGIN_FOLDER) + "/" + file;
+    const bool besideProgram = !program.empty() && access(beside.c_str(), F_OK) == 0;
+    return found.emplace(file, besideProgram ? beside : std::string(NILO_PLUGIN_FOLDER) + "/" + file).first->second;
 }
 
 } // namespace audio

@@ -1,8 +1,13 @@
-// A local file as a byte source, opened once and read with pread.
+// A local file as a byte source, opened once and read with pread. Small
+// reads go through a read-ahead buffer: decoder libraries read a few hundred
+// bytes or kilobytes at a time, and opening a short file then costs one
+// system call instead of dozens.
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "audio/sources/ByteSource.h"
 
@@ -21,8 +26,13 @@ class FileByteSource final : public ByteSource {
 
   private:
     FileByteSource(int fd, uint64_t size) : fd_(fd), size_(size) {}
+    size_t readFile(uint64_t offset, void* out, size_t size) const;
     int fd_;
     uint64_t size_;
+    // A probe on one thread and the decoder on another may read at once.
+    std::mutex bufferLock_;
+    std::vector<char> buffer_;
+    uint64_t bufferAt_ = 0;
 };
 
 } // namespace audio

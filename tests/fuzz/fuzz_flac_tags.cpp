@@ -1,7 +1,7 @@
 // Feeds arbitrary files, and FLAC files made of the input's metadata blocks
 // behind a "fLaC" mark, to the FLAC tag reader.
 // fuzz-sources: tags/FlacTags.cpp tags/CommentReader.cpp tags/OggPacketCursor.cpp tags/ID3v2Header.cpp
-// fuzz-sources: tags/ID3v2Frames.cpp tags/ID3v2Unsync.cpp tags/VorbisComment.cpp tags/TagFile.cpp tags/TagText.cpp
+// fuzz-sources: tags/ID3v2Frames.cpp tags/ID3v2Unsync.cpp tags/VorbisComment.cpp tags/TagFile.cpp tags/TagReadStream.cpp tags/TagText.cpp
 // fuzz-sources: platform/CodePage.cpp platform/FileReplacement.cpp
 #include <cstdint>
 #include <string>

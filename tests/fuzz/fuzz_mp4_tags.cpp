@@ -1,6 +1,6 @@
 // Feeds arbitrary files, and MP4 files whose ilst atom holds the input under
 // an ftyp, moov, udta and meta atom, to the MP4 tag reader.
-// fuzz-sources: tags/MP4Tags.cpp tags/ID3v1.cpp tags/TagFile.cpp tags/TagText.cpp
+// fuzz-sources: tags/MP4Tags.cpp tags/ID3v1.cpp tags/TagFile.cpp tags/TagReadStream.cpp tags/TagText.cpp
 // fuzz-sources: platform/CodePage.cpp platform/FileReplacement.cpp
 #include <cstdint>
 #include <string>

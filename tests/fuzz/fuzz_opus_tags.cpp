@@ -1,7 +1,7 @@
 // Feeds arbitrary files, and Ogg Opus files whose OpusTags packet is the
 // input laid over pages of a size the input picks, to the Opus tag reader.
 // fuzz-sources: tags/OpusTags.cpp tags/CommentReader.cpp tags/OggPacketCursor.cpp tags/OggPages.cpp
-// fuzz-sources: tags/VorbisComment.cpp tags/TagFile.cpp tags/TagText.cpp
+// fuzz-sources: tags/VorbisComment.cpp tags/TagFile.cpp tags/TagReadStream.cpp tags/TagText.cpp
 // fuzz-sources: platform/CodePage.cpp platform/FileReplacement.cpp
 #include <algorithm>
 #include <cstdint>

@@ -4,6 +4,8 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include <malloc.h>
+
 #include <mutex>
 
 #include "audio/plugins/QuietAvLog.h"
@@ -25,7 +27,15 @@ bool FfmpegInput::open(const char* demuxer, int bufferBytes, void* opaque, ReadB
                        AcceptsCodec accepts)
 {
     static std::once_flag quiet;
-    std::call_once(quiet, [] { av_log_set_callback(QuietAvLog); });
+    std::call_once(quiet, [] {
+        av_log_set_callback(QuietAvLog);
+        // A decoder allocates and zeroes a megabyte or more at each open. Freed,
+        // that memory stays in the heap for the next file instead of going
+        // back to the system and faulting in again page by page, which made
+        // reading a folder's lengths four times slower.
+        mallopt(M_MMAP_THRESHOLD, 4 << 20);
+        mallopt(M_TRIM_THRESHOLD, 8 << 20);
+    });
 
     const AVInputFormat* input = av_find_input_format(demuxer);
     auto* buffer = static_cast<unsigned char*>(av_malloc(static_cast<size_t>(bufferBytes)));

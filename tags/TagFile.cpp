@@ -208,13 +208,15 @@ void TagStringStream::Write(const void* Buffer, int64_t Count) {
     position_ += Count;
 }
 
-int64_t TagStringStream::Seek(int64_t Offset, int Origin) {
-    int64_t base = Origin == soFromBeginning ? 0 : Origin == soFromCurrent ? position_ : Size();
+int64_t TagStream::SeekHeld(int64_t& Position, int64_t Offset, int Origin) {
+    int64_t base = Origin == soFromBeginning ? 0 : Origin == soFromCurrent ? Position : Size();
     if (Origin < soFromBeginning || Origin > soFromEnd || base + Offset < 0)
         throw EFileError(ErrorName(), "seek error");
-    position_ = base + Offset;
-    return position_;
+    Position = base + Offset;
+    return Position;
 }
+
+int64_t TagStringStream::Seek(int64_t Offset, int Origin) { return SeekHeld(position_, Offset, Origin); }
 
 void TagStringStream::SetSize(int64_t NewSize) {
     if (NewSize < 0) throw EFileError(ErrorName(), "cannot set size");

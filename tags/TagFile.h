@@ -69,6 +69,9 @@ class TagStream {
   protected:
     // The name errors of this stream report.
     virtual std::string ErrorName() const = 0;
+    // Seek for streams that keep their own position; raises EFileError for
+    // a position before the start or an unknown origin.
+    int64_t SeekHeld(int64_t& Position, int64_t Offset, int Origin);
 };
 
 // A file opened or created by name; the constructor raises EFileError when the

@@ -53,10 +53,4 @@ void TagReadStream::SetSize(int64_t) {
     throw EFileError(ErrorName(), "the file is open for reading only");
 }
 
-int64_t TagReadStream::Seek(int64_t Offset, int Origin) {
-    const int64_t base = Origin == soFromBeginning ? 0 : Origin == soFromCurrent ? position_ : size_;
-    if (Origin < soFromBeginning || Origin > soFromEnd || base + Offset < 0)
-        throw EFileError(ErrorName(), "seek error");
-    position_ = base + Offset;
-    return position_;
-}
+int64_t TagReadStream::Seek(int64_t Offset, int Origin) { return SeekHeld(position_, Offset, Origin); }

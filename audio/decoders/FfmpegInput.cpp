@@ -26,8 +26,8 @@ FfmpegInput::~FfmpegInput()
 bool FfmpegInput::open(const char* demuxer, int bufferBytes, void* opaque, ReadBytes read, SeekBytes seek,
                        AcceptsCodec accepts)
 {
-    static std::once_flag quiet;
-    std::call_once(quiet, [] {
+    static std::once_flag setUp;
+    std::call_once(setUp, [] {
         av_log_set_callback(QuietAvLog);
         // A decoder allocates and zeroes a megabyte or more at each open. Freed,
         // that memory stays in the heap for the next file instead of going

@@ -71,7 +71,7 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
             }
             av_packet_unref(in_->packet);
         }
-        if (packets == 0 || !rewind() || !firstFrame())
+        if (packets == 0 || !backToStart() || !firstFrame())
             return false;
         const AVStream& st = *in_->format->streams[in_->stream];
         if (!adts_ && st.duration > 0)
@@ -108,6 +108,18 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
         pending_.clear();
         pendingAt_ = 0;
         return openInput(true);
+    }
+
+    // After the scan: MP4 seeks its demuxer back to the first packet, which
+    // takes up the encoder delay again; raw AAC opens anew.
+    bool backToStart()
+    {
+        const AVStream* st = in_->format->streams[in_->stream];
+        const AVIndexEntry* first = adts_ ? nullptr : avformat_index_get_entry(const_cast<AVStream*>(st), 0);
+        if (!first)
+            return rewind();
+        return av_seek_frame(in_->format, in_->stream, first->timestamp, AVSEEK_FLAG_BACKWARD) >= 0
+            && in_->openDecoder();
     }
 
     // The first frame fixes the format and where frame 0 is.

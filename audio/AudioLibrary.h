@@ -20,7 +20,7 @@ constexpr uint32_t kOutputRate = 44100;
 constexpr uint32_t kFloatSamples = 256;       // byte counts use 4-byte float samples (else 2)
 constexpr uint32_t kModuleInterpolate = 0x200; // normal interpolation for modules
 constexpr uint32_t kExactLength = 0x20000;    // compute the exact length when opening
-constexpr uint32_t kMeasureOnly = 0x100000;   // module opened only to read its length
+constexpr uint32_t kMeasureOnly = 0x100000;   // module or file opened only to read its length
 constexpr uint32_t kUrlNoKeep = 0x100000;     // URL stream without keeping the whole download
 
 // Channel type codes. Modules use 0x20000..0x20004 (the release call for

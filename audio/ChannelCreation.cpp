@@ -23,6 +23,7 @@ Handle openFileChannel(const std::string& path, uint64_t offset, uint64_t length
         return 0;
     DecoderOptions options;
     options.exactLength = (flags & kExactLength) != 0;
+    options.measureOnly = (flags & kMeasureOnly) != 0;
     return Create(path, ChannelKind::File, flags, options);
 }
 

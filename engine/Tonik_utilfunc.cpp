@@ -50,7 +50,8 @@ float ChannelSeconds(HSTREAM Handle) { return Seconds(Handle, audio::lengthBytes
 float PositionSeconds(HSTREAM Handle) { return Seconds(Handle, audio::positionBytes(Handle)); }
 
 float FileSeconds(const std::string& FileName) {
-    const HSTREAM h = CreateFileChannel(FileName, 0x20000, 0x120000);
+    // Opened to be measured: decoders may leave out what only playing needs.
+    const HSTREAM h = CreateFileChannel(FileName, 0x120000, 0x120000);
     const float S = ChannelSeconds(h);
     FreeChannel(h);
     return S;

@@ -50,8 +50,10 @@ std::unique_ptr<Decoder> OpenVorbisDecoder(const std::shared_ptr<ByteSource>& so
 // FLAC, native or in Ogg.
 std::unique_ptr<Decoder> OpenFlacDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header);
 std::unique_ptr<Decoder> OpenOpusDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header);
-// AAC and ALAC in MP4, and raw AAC (ADTS).
-std::unique_ptr<Decoder> OpenMp4Decoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header);
+// AAC and ALAC in MP4, and raw AAC (ADTS). `measureOnly`: the format comes
+// from the container and the decoder is set up at the first read.
+std::unique_ptr<Decoder> OpenMp4Decoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header,
+                                        bool measureOnly);
 std::unique_ptr<Decoder> OpenWmaDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header);
 // rate 0 = the output rate (44100).
 std::unique_ptr<Decoder> OpenModuleDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header,

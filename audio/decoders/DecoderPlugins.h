@@ -22,10 +22,11 @@ namespace audio {
 // build is not used.
 using WmaPluginEntry = Decoder* (*)(ByteSource* source);
 using MidiPluginEntry = Decoder* (*)(ByteSource* source, uint32_t rate);
-// FLAC: native, or in Ogg with `ogg`. MP4 (AAC, ALAC), or raw AAC with `adts`.
+// FLAC: native, or in Ogg with `ogg`. MP4 (AAC, ALAC), or raw AAC with
+// `adts`; `measureOnly` as in OpenMp4Decoder.
 using FlacPluginEntry = Decoder* (*)(ByteSource* source, bool ogg);
 using OpusPluginEntry = Decoder* (*)(ByteSource* source);
-using Mp4PluginEntry = Decoder* (*)(ByteSource* source, bool adts);
+using Mp4PluginEntry = Decoder* (*)(ByteSource* source, bool adts, bool measureOnly);
 // A network stream of a kind FFmpeg decodes (AAC, Ogg Opus, ASF), from offset.
 class StreamDecoder;
 using StreamPluginEntry = StreamDecoder* (*)(ByteSource* source, uint64_t offset, StreamKind kind);
@@ -33,7 +34,7 @@ using StreamPluginEntry = StreamDecoder* (*)(ByteSource* source, uint64_t offset
 constexpr const char* kWmaPlugin = "nilo-wma.so";
 constexpr const char* kWmaPluginEntry = "nilo_open_wma_decoder_v3";
 constexpr const char* kStreamPluginEntry = "nilo_open_stream_decoder_v1";
-constexpr const char* kMp4PluginEntry = "nilo_open_mp4_decoder_v1";
+constexpr const char* kMp4PluginEntry = "nilo_open_mp4_decoder_v2";
 constexpr const char* kFlacPlugin = "nilo-flac.so";
 constexpr const char* kFlacPluginEntry = "nilo_open_flac_decoder_v1";
 constexpr const char* kOpusPlugin = "nilo-opus.so";

@@ -27,7 +27,7 @@ const DecoderEntry kTable[] = {
     {"opus", ChannelKind::File,
      [](const Source& s, const SourceHeader& h, const DecoderOptions&) { return OpenOpusDecoder(s, h); }},
     {"mp4", ChannelKind::File,
-     [](const Source& s, const SourceHeader& h, const DecoderOptions&) { return OpenMp4Decoder(s, h); }},
+     [](const Source& s, const SourceHeader& h, const DecoderOptions& o) { return OpenMp4Decoder(s, h, o.measureOnly); }},
 };
 
 } // namespace

@@ -16,6 +16,9 @@ struct DecoderOptions {
     bool exactLength = true;
     uint32_t rate = 0; // modules and MIDI; 0 = the output rate
     bool interpolate = true;
+    // Only the length is asked for: a decoder may put off, until the first
+    // read, what only playing needs.
+    bool measureOnly = false;
 };
 
 struct DecoderEntry {

@@ -3,7 +3,10 @@
 // own (the edit list's or iTunes' gapless comment's in MP4, the packets' sum
 // in ADTS), which also cuts the padding at the end. Every decoded frame is
 // placed by its timestamp, so a seek goes a few frames before the target and
-// drops what precedes it.
+// drops what precedes it. The decoder's first frame fixes the format (an
+// implicitly signalled HE-AAC doubles the rate its header gives); a file
+// opened only to be measured takes the container's format and sets the
+// decoder up at the first read, which then must agree.
 #include <algorithm>
 #include <cstdio>
 #include <optional>
@@ -54,25 +57,30 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
   public:
     Mp4AacDecoder(ByteSource& source, bool adts) : cursor_(source), adts_(adts) {}
 
-    bool open()
+    bool open(bool measureOnly)
     {
         // The scan needs the demuxer alone: a decoder is costly to set up.
         if (!openInput(false))
             return false;
-        const AVCodecID codec = in_->format->streams[in_->stream]->codecpar->codec_id;
-        type_ = codec == AV_CODEC_ID_ALAC ? kTypeAlac : kTypeAac;
+        const AVCodecParameters& par = *in_->format->streams[in_->stream]->codecpar;
+        type_ = par.codec_id == AV_CODEC_ID_ALAC ? kTypeAlac : kTypeAac;
         // The packets bound every claim; ADTS has no other.
         int64_t duration = 0;
         uint64_t packets = 0;
-        while (av_read_frame(in_->format, in_->packet) >= 0) {
-            if (in_->packet->stream_index == in_->stream) {
-                ++packets;
-                duration += std::max<int64_t>(in_->packet->duration, 0);
-            }
-            av_packet_unref(in_->packet);
-        }
-        if (packets == 0 || !backToStart() || !firstFrame())
+        const bool read = !IndexedPackets(duration, packets);
+        if (read)
+            ReadPackets(duration, packets);
+        if (packets == 0)
             return false;
+        if (measureOnly) {
+            deferred_ = true;
+            rate_ = static_cast<uint32_t>(std::max(par.sample_rate, 0));
+            channels_ = static_cast<uint32_t>(std::max(par.ch_layout.nb_channels, 0));
+            if (rate_ < kLowestSourceRate || rate_ > kHighestSourceRate || channels_ == 0)
+                return false;
+        } else if (!(read ? backToStart() : in_->openDecoder()) || !firstFrame()) {
+            return false;
+        }
         const AVStream& st = *in_->format->streams[in_->stream];
         if (!adts_ && st.duration > 0)
             duration = std::min(duration, st.duration);
@@ -86,10 +94,64 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
     uint32_t typeCode() const override { return type_; }
     uint32_t sourceBits() const override
     {
-        return type_ == kTypeAlac ? static_cast<uint32_t>(std::max(in_->codec->bits_per_raw_sample, 0)) : 0;
+        return type_ == kTypeAlac && in_->codec ? static_cast<uint32_t>(std::max(in_->codec->bits_per_raw_sample, 0))
+                                                : 0;
     }
 
   private:
+    // The packets' count and durations as reading them gives, from the
+    // demuxer's index: packets up to the first one that starts beyond the
+    // file's end, each lasting up to the next one's time (the last up to the
+    // stream's end). False where the index does not cover the stream (raw
+    // AAC, a fragmented file), which must then be read.
+    bool IndexedPackets(int64_t& duration, uint64_t& packets)
+    {
+        AVStream* st = in_->format->streams[in_->stream];
+        const int count = avformat_index_get_entries_count(st);
+        const auto size = cursor_.size();
+        if (adts_ || count == 0 || !size || st->duration <= 0)
+            return false;
+        int64_t longest = 0;
+        for (int i = 0; i < count; ++i) {
+            const AVIndexEntry* entry = avformat_index_get_entry(st, i);
+            const int64_t next = i + 1 < count ? avformat_index_get_entry(st, i + 1)->timestamp : st->duration;
+            const int64_t step = next - entry->timestamp;
+            // A last packet longer than every other: the index stops short.
+            if (i + 1 == count && count > 1 && step > longest)
+                return false;
+            longest = std::max(longest, step);
+            if (entry->pos >= static_cast<int64_t>(*size))
+                break;
+            ++packets;
+            duration += std::max<int64_t>(step, 0);
+        }
+        return true;
+    }
+
+    void ReadPackets(int64_t& duration, uint64_t& packets)
+    {
+        while (av_read_frame(in_->format, in_->packet) >= 0) {
+            if (in_->packet->stream_index == in_->stream) {
+                ++packets;
+                duration += std::max<int64_t>(in_->packet->duration, 0);
+            }
+            av_packet_unref(in_->packet);
+        }
+    }
+
+    // A measured file's decoder, set up at its first use; false when it
+    // cannot be or gives another format than the container's.
+    bool started()
+    {
+        if (deferred_) {
+            deferred_ = false;
+            const uint32_t rate = rate_;
+            const uint32_t channels = channels_;
+            failed_ = !backToStart() || !firstFrame() || rate_ != rate || channels_ != channels;
+        }
+        return !failed_;
+    }
+
     // A fresh demuxer and decoder at the start, where FFmpeg trims the
     // encoder delay as in the first decode.
     bool openInput(bool decoder)
@@ -172,6 +234,8 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
 
     size_t decode(float* out, size_t frames) override
     {
+        if (!started())
+            return 0;
         while (pendingAt_ >= pending_.size()) {
             pending_.clear();
             pendingAt_ = 0;
@@ -206,6 +270,8 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
 
     bool seekSource(uint64_t frame) override
     {
+        if (!started())
+            return false;
         const AVStream& st = *in_->format->streams[in_->stream];
         const int64_t margin = kWarmUpFrames * std::max(in_->codec->frame_size, 1024);
         const int64_t from = static_cast<int64_t>(frame) - margin;
@@ -223,6 +289,8 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
 
     bool rewindSource() override
     {
+        if (!started())
+            return false;
         aligning_ = false;
         return rewind();
     }
@@ -239,15 +307,17 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
     bool ended_ = false;
     bool aligning_ = false;
     int64_t target_ = 0;
+    bool deferred_ = false;
+    bool failed_ = false;
 };
 
 } // namespace
 } // namespace audio
 
-NILO_PLUGIN_ENTRY audio::Decoder* nilo_open_mp4_decoder_v1(audio::ByteSource* source, bool adts)
+NILO_PLUGIN_ENTRY audio::Decoder* nilo_open_mp4_decoder_v2(audio::ByteSource* source, bool adts, bool measureOnly)
 {
     if (!source)
         return nullptr;
     auto decoder = std::make_unique<audio::Mp4AacDecoder>(*source, adts);
-    return decoder->open() ? decoder.release() : nullptr;
+    return decoder->open(measureOnly) ? decoder.release() : nullptr;
 }

@@ -133,13 +133,14 @@ std::unique_ptr<Decoder> OpenOpusDecoder(const std::shared_ptr<ByteSource>& sour
     return open ? Kept<SourceKeepingDecoder>(source, open(source.get())) : nullptr;
 }
 
-std::unique_ptr<Decoder> OpenMp4Decoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header)
+std::unique_ptr<Decoder> OpenMp4Decoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header,
+                                        bool measureOnly)
 {
     const bool adts = IsAdts(header);
     if (!adts && !header.startsWith("ftyp", 4, 4))
         return nullptr;
     const auto open = PluginEntry<Mp4PluginEntry>(kWmaPlugin, kMp4PluginEntry);
-    return open ? Kept<SourceKeepingDecoder>(source, open(source.get(), adts)) : nullptr;
+    return open ? Kept<SourceKeepingDecoder>(source, open(source.get(), adts, measureOnly)) : nullptr;
 }
 
 std::unique_ptr<Decoder> OpenMidiDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header,

@@ -95,7 +95,7 @@ TEST(ChannelHandles, MeasureOnlyModulesCanBeMeasuredButNotPlayed) {
     float frames[8];
     EXPECT_EQ(renderOutput(measured, frames, 4), 0u);
     EXPECT_EQ(activity(measured), kStopped);
-    // The same flag on a file stream means nothing to it.
+    // A file stream opened to be measured still plays.
     const Handle stream = Make(ChannelKind::File, kMeasureOnly);
     EXPECT_TRUE(play(stream, false));
     closeOutput();

@@ -80,6 +80,10 @@ TEST(FormatHostile, RefusedOrPlaysWhatItHolds)
             ASSERT_TRUE(decoders_test::WriteBytes(path, v.bytes));
             std::string kind;
             auto decoder = decoders_test::OpenByTrial(path, kind);
+            audio::DecoderOptions measure;
+            measure.measureOnly = true;
+            if (auto measured = decoders_test::OpenWith(f.kind, path, measure))
+                EXPECT_LE(measured->lengthFrames(), f.referenceFrames + 4096);
             if (!decoder)
                 continue;
             EXPECT_LE(decoder->lengthFrames(), f.referenceFrames + 4096);

@@ -29,7 +29,17 @@ TEST(FormatLength, EqualsTheReferenceDecodersToTheSample)
         EXPECT_EQ(decoder->channels(), f.channels);
         ASSERT_GT(f.referenceFrames, 0u);
         EXPECT_EQ(decoder->lengthFrames(), f.referenceFrames);
-        EXPECT_EQ(ReadAll(*decoder, UINT64_MAX, 1001).size(), f.referenceFrames * f.channels);
+        const std::vector<float> all = ReadAll(*decoder, UINT64_MAX, 1001);
+        EXPECT_EQ(all.size(), f.referenceFrames * f.channels);
+        // Opened to be measured, as the playlist does: the same length and
+        // format, and reading still gives the same samples.
+        audio::DecoderOptions measure;
+        measure.measureOnly = true;
+        auto measured = decoders_test::OpenWith(f.kind, f.path, measure);
+        ASSERT_TRUE(measured);
+        EXPECT_EQ(measured->lengthFrames(), f.referenceFrames);
+        EXPECT_EQ(measured->rate(), f.rate);
+        EXPECT_TRUE(ReadAll(*measured) == all);
     }
 }
 

@@ -49,7 +49,10 @@ std::unique_ptr<Decoder> OpenSndfileDecoder(const std::shared_ptr<ByteSource>& s
 std::unique_ptr<Decoder> OpenVorbisDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header);
 // FLAC, native or in Ogg.
 std::unique_ptr<Decoder> OpenFlacDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header);
-std::unique_ptr<Decoder> OpenOpusDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header);
+// `measureOnly`: measured from the first and last pages where the file
+// allows, libopusfile opened at the first read.
+std::unique_ptr<Decoder> OpenOpusDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header,
+                                         bool measureOnly);
 // AAC and ALAC in MP4, and raw AAC (ADTS). `measureOnly`: the format comes
 // from the container and the decoder is set up at the first read.
 std::unique_ptr<Decoder> OpenMp4Decoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header,

@@ -1,6 +1,8 @@
 // Ogg Opus through libopusfile reading the source through its callbacks, in
 // a plugin of its own: 48 kHz output, the length libopusfile gives (pre-skip
-// and end trimming applied) and its sample-exact seeking.
+// and end trimming applied) and its sample-exact seeking. A file opened only
+// to be measured is measured from its first and last pages where it can be,
+// and libopusfile, whose open sets up a decoder, opens it at the first read.
 #include <opus/opusfile.h>
 
 #include <algorithm>
@@ -9,6 +11,7 @@
 #include "audio/AudioLibrary.h"
 #include "audio/decoders/DecoderPlugins.h"
 #include "audio/decoders/ExactLengthDecoder.h"
+#include "audio/decoders/OggOpusLength.h"
 
 namespace audio {
 namespace {
@@ -24,8 +27,14 @@ class OpusDecoder final : public ExactLengthDecoder {
     OpusDecoder(const OpusDecoder&) = delete;
     OpusDecoder& operator=(const OpusDecoder&) = delete;
 
-    bool open()
+    bool open(bool measureOnly)
     {
+        if (const auto measured = measureOnly ? MeasureOggOpus(cursor_.source()) : std::nullopt) {
+            deferred_ = true;
+            channels_ = measured->channels;
+            setLength(std::min(measured->frames, cursor_.size().value_or(0) * kMostFramesPerByte));
+            return channels_ > 0 && lengthFrames() > 0;
+        }
         if (!reopen() || !op_seekable(file_))
             return false;
         const OpusHead* head = op_head(file_, 0);
@@ -75,8 +84,21 @@ class OpusDecoder final : public ExactLengthDecoder {
         return file_ != nullptr;
     }
 
+    // A measured file's libopusfile, opened at its first use; false when
+    // it cannot be or finds other channels than the measure.
+    bool started()
+    {
+        if (deferred_) {
+            deferred_ = false;
+            failed_ = !reopen() || op_channel_count(file_, 0) != static_cast<int>(channels_);
+        }
+        return !failed_;
+    }
+
     size_t decode(float* out, size_t frames) override
     {
+        if (!started())
+            return 0;
         // Holes in the data are skipped; each consumes input, but the count
         // is bounded anyway.
         for (int attempt = 0; attempt < 64; ++attempt) {
@@ -95,21 +117,26 @@ class OpusDecoder final : public ExactLengthDecoder {
         return 0;
     }
 
-    bool seekSource(uint64_t frame) override { return op_pcm_seek(file_, static_cast<ogg_int64_t>(frame)) == 0; }
-    bool rewindSource() override { return reopen(); }
+    bool seekSource(uint64_t frame) override
+    {
+        return started() && op_pcm_seek(file_, static_cast<ogg_int64_t>(frame)) == 0;
+    }
+    bool rewindSource() override { return started() && reopen(); }
 
     SourceCursor cursor_;
     OggOpusFile* file_ = nullptr;
     uint32_t channels_ = 0;
+    bool deferred_ = false;
+    bool failed_ = false;
 };
 
 } // namespace
 } // namespace audio
 
-NILO_PLUGIN_ENTRY audio::Decoder* nilo_open_opus_decoder_v1(audio::ByteSource* source)
+NILO_PLUGIN_ENTRY audio::Decoder* nilo_open_opus_decoder_v2(audio::ByteSource* source, bool measureOnly)
 {
     if (!source)
         return nullptr;
     auto decoder = std::make_unique<audio::OpusDecoder>(*source);
-    return decoder->open() ? decoder.release() : nullptr;
+    return decoder->open(measureOnly) ? decoder.release() : nullptr;
 }

@@ -25,14 +25,6 @@ bool IsMidi(const SourceHeader& header)
     return header.startsWith("MThd", 4) || (header.startsWith("RIFF", 4) && header.startsWith("RMID", 4, 8));
 }
 
-// The first packet of an Ogg source begins with `magic`: it follows the
-// first page's header and its segment table.
-bool FirstOggPacketIs(const SourceHeader& header, const char* magic, size_t length)
-{
-    const uint8_t* segments = header.at(26, 1);
-    return header.startsWith("OggS", 4) && segments && header.startsWith(magic, length, 27 + size_t{*segments});
-}
-
 // An ADTS frame header at `offset` (sync word, layer 0) and its length.
 size_t AdtsFrameAt(const SourceHeader& header, uint64_t offset)
 {
@@ -119,18 +111,19 @@ std::unique_ptr<Decoder> OpenWmaDecoder(const std::shared_ptr<ByteSource>& sourc
 std::unique_ptr<Decoder> OpenFlacDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header)
 {
     const bool native = header.afterId3v2 && header.startsWith("fLaC", 4, *header.afterId3v2);
-    if (!native && !FirstOggPacketIs(header, "\x7f" "FLAC", 5))
+    if (!native && !header.firstOggPacketIs("\x7f" "FLAC", 5))
         return nullptr;
     const auto open = PluginEntry<FlacPluginEntry>(kFlacPlugin, kFlacPluginEntry);
     return open ? Kept<SourceKeepingDecoder>(source, open(source.get(), !native)) : nullptr;
 }
 
-std::unique_ptr<Decoder> OpenOpusDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header)
+std::unique_ptr<Decoder> OpenOpusDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header,
+                                         bool measureOnly)
 {
-    if (!FirstOggPacketIs(header, "OpusHead", 8))
+    if (!header.firstOggPacketIs("OpusHead", 8))
         return nullptr;
     const auto open = PluginEntry<OpusPluginEntry>(kOpusPlugin, kOpusPluginEntry);
-    return open ? Kept<SourceKeepingDecoder>(source, open(source.get())) : nullptr;
+    return open ? Kept<SourceKeepingDecoder>(source, open(source.get(), measureOnly)) : nullptr;
 }
 
 std::unique_ptr<Decoder> OpenMp4Decoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header,

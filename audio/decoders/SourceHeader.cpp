@@ -20,6 +20,13 @@ bool SourceHeader::startsWith(const char* text, size_t length, size_t offset) co
     return p != nullptr && std::memcmp(p, text, length) == 0;
 }
 
+// The first packet follows the first page's header and its segment table.
+bool SourceHeader::firstOggPacketIs(const char* magic, size_t length) const
+{
+    const uint8_t* segments = at(26, 1);
+    return startsWith("OggS", 4) && segments && startsWith(magic, length, 27 + size_t{*segments});
+}
+
 std::optional<uint64_t> Id3v2End(ByteSource& source, const std::vector<uint8_t>& head, uint64_t size)
 {
     uint64_t offset = 0;

@@ -29,6 +29,8 @@ struct SourceHeader {
     // nullptr when the header does not hold them all.
     const uint8_t* at(uint64_t offset, size_t wanted) const;
     bool startsWith(const char* text, size_t length, size_t offset = 0) const;
+    // An Ogg source whose first packet begins with `magic`.
+    bool firstOggPacketIs(const char* magic, size_t length) const;
 };
 
 SourceHeader ReadSourceHeader(ByteSource& source);

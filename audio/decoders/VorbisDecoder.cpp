@@ -180,7 +180,10 @@ class VorbisDecoder final : public ExactLengthDecoder {
 
 std::unique_ptr<Decoder> OpenVorbisDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header)
 {
-    if (!header.startsWith("OggS", 4))
+    // Opus and FLAC in Ogg are later decoders': walking their pages here
+    // would read the whole file for nothing.
+    if (!header.startsWith("OggS", 4) || header.firstOggPacketIs("OpusHead", 8)
+        || header.firstOggPacketIs("\x7f" "FLAC", 5))
         return nullptr;
     auto decoder = std::make_unique<VorbisDecoder>(source);
     if (!decoder->open())

@@ -1,7 +1,8 @@
 // FLAC, native or in Ogg, through libFLAC's stream decoder reading the
 // source through its callbacks, in a plugin of its own. The length is the
-// stream information's count when the last of its frames can be reached,
-// else what decoding finds; seeking is libFLAC's, to the sample.
+// stream information's count when the file's tail bears it out (its last
+// frame, or in Ogg its last page, ends there) or the last of its frames can
+// be reached, else what decoding finds; seeking is libFLAC's, to the sample.
 #include <FLAC/stream_decoder.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include "audio/decoders/DecoderPlugins.h"
 #include "audio/decoders/ExactLengthDecoder.h"
 #include "audio/decoders/FlacFrameEnd.h"
+#include "audio/decoders/OggPages.h"
 #include "audio/decoders/PendingSamples.h"
 
 namespace audio {
@@ -33,8 +35,9 @@ class FlacDecoder final : public ExactLengthDecoder {
     {
         if (!restart() || !FLAC__stream_decoder_process_until_end_of_metadata(flac_) || rate_ == 0)
             return false;
-        if (!ogg_ && claimed_ > 0 && TailEndsAtClaim()) {
-            setLength(claimed_);
+        const uint64_t borne = ogg_ ? LastPageFrames() : (claimed_ > 0 && TailEndsAtClaim() ? claimed_ : 0);
+        if (borne > 0 && (claimed_ == 0 || borne == claimed_)) {
+            setLength(borne);
             return true;
         }
         setLength(ReachableLength());
@@ -137,6 +140,20 @@ class FlacDecoder final : public ExactLengthDecoder {
         if (tail == 0 || cursor_.source().readAt(size - tail, bytes.data(), tail) != tail)
             return false;
         return FlacFrameEnd(bytes.data(), bytes.size(), fixedBlock_) == claimed_;
+    }
+
+    // In Ogg, the position of the stream's last intact page: its checksum
+    // holds the frames it ends with. 0 when there is none. It stands in for
+    // the count that a stream written in one pass leaves at 0.
+    uint64_t LastPageFrames()
+    {
+        uint8_t serial[4];
+        const auto size = cursor_.size();
+        if (!size || cursor_.source().readAt(14, serial, 4) != 4)
+            return 0;
+        const auto last = LastIntactOggPage(cursor_.source(), *size);
+        const uint32_t first = serial[0] | serial[1] << 8 | serial[2] << 16 | uint32_t{serial[3]} << 24;
+        return last && last->serial == first && last->granule > 0 ? static_cast<uint64_t>(last->granule) : 0;
     }
 
     // The claimed count when its last sample decodes, else the samples that

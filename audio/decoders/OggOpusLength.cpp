@@ -8,15 +8,12 @@
 #include <cstring>
 #include <vector>
 
+#include "audio/decoders/OggPages.h"
+
 namespace audio {
 namespace {
 
 constexpr size_t kReadBytes = 8192;
-constexpr size_t kPageHeader = 27;
-// The last page is looked for in the last 16 KiB, then in as much as the
-// largest page could span.
-constexpr size_t kFirstTail = 16384;
-constexpr size_t kLargestTail = 65536 + 65307;
 // As libopusfile counts a packet: its frames at 48 kHz, at most 120 ms.
 constexpr int kMostPacketFrames = 5760;
 
@@ -134,54 +131,6 @@ std::optional<Start> ReadStart(ByteSource& source)
     return start;
 }
 
-// The page at `at` of `bytes` (which end at the source's end), when it is
-// whole and its checksum holds.
-std::optional<int64_t> IntactPageGranule(const std::vector<uint8_t>& bytes, size_t at, uint32_t& serial)
-{
-    const uint8_t* p = bytes.data() + at;
-    if (at + kPageHeader > bytes.size() || p[4] != 0 || at + kPageHeader + p[26] > bytes.size())
-        return std::nullopt;
-    const size_t headerBytes = kPageHeader + p[26];
-    size_t bodyBytes = 0;
-    for (size_t i = kPageHeader; i < headerBytes; ++i)
-        bodyBytes += p[i];
-    if (at + headerBytes + bodyBytes > bytes.size())
-        return std::nullopt;
-    uint8_t header[kPageHeader + 255];
-    std::memcpy(header, p, headerBytes);
-    ogg_page page{header, static_cast<long>(headerBytes), const_cast<uint8_t*>(p + headerBytes),
-                  static_cast<long>(bodyBytes)};
-    ogg_page_checksum_set(&page);
-    if (std::memcmp(header + 22, p + 22, 4) != 0)
-        return std::nullopt;
-    serial = static_cast<uint32_t>(ogg_page_serialno(&page));
-    return ogg_page_granulepos(&page);
-}
-
-// The granule position of the last intact page, when it is of `serial`.
-std::optional<int64_t> LastGranule(ByteSource& source, uint64_t size, uint32_t serial)
-{
-    for (const size_t tail : {kFirstTail, kLargestTail}) {
-        const size_t length = static_cast<size_t>(std::min<uint64_t>(tail, size));
-        std::vector<uint8_t> bytes(length);
-        if (source.readAt(size - length, bytes.data(), length) != length)
-            return std::nullopt;
-        for (size_t at = length >= 4 ? length - 3 : 0; at-- > 0;) {
-            if (std::memcmp(bytes.data() + at, "OggS", 4) != 0)
-                continue;
-            uint32_t pageSerial = 0;
-            if (const auto granule = IntactPageGranule(bytes, at, pageSerial)) {
-                if (pageSerial != serial)
-                    return std::nullopt;
-                return granule;
-            }
-        }
-        if (length == size)
-            break;
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 std::optional<OggOpusLength> MeasureOggOpus(ByteSource& source)
@@ -190,7 +139,8 @@ std::optional<OggOpusLength> MeasureOggOpus(ByteSource& source)
     const auto start = size ? ReadStart(source) : std::nullopt;
     if (!start)
         return std::nullopt;
-    const auto end = LastGranule(source, *size, start->serial);
+    const auto last = LastIntactOggPage(source, *size);
+    const auto end = last && last->serial == start->serial ? std::optional<int64_t>(last->granule) : std::nullopt;
     if (!end || *end < start->pcmStart || *end - start->pcmStart < static_cast<int64_t>(start->preSkip))
         return std::nullopt;
     return OggOpusLength{start->channels, static_cast<uint64_t>(*end - start->pcmStart - start->preSkip)};

@@ -1,5 +1,7 @@
 #include "audio/decoders/OggPages.h"
 
+#include <ogg/ogg.h>
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -10,6 +12,30 @@ namespace {
 constexpr size_t kTailBytes = 65536 + 65307;
 constexpr size_t kPageHeader = 27;
 constexpr uint64_t kNoGranule = UINT64_MAX;
+constexpr size_t kFirstTail = 16384;
+
+// The page at `at` of `bytes`, when it is whole there and its checksum
+// holds.
+std::optional<IntactOggPage> IntactPageAt(const std::vector<uint8_t>& bytes, size_t at)
+{
+    const uint8_t* p = bytes.data() + at;
+    if (at + kPageHeader > bytes.size() || p[4] != 0 || at + kPageHeader + p[26] > bytes.size())
+        return std::nullopt;
+    const size_t headerBytes = kPageHeader + p[26];
+    size_t bodyBytes = 0;
+    for (size_t i = kPageHeader; i < headerBytes; ++i)
+        bodyBytes += p[i];
+    if (at + headerBytes + bodyBytes > bytes.size())
+        return std::nullopt;
+    uint8_t header[kPageHeader + 255];
+    std::memcpy(header, p, headerBytes);
+    ogg_page page{header, static_cast<long>(headerBytes), const_cast<uint8_t*>(p + headerBytes),
+                  static_cast<long>(bodyBytes)};
+    ogg_page_checksum_set(&page);
+    if (std::memcmp(header + 22, p + 22, 4) != 0)
+        return std::nullopt;
+    return IntactOggPage{static_cast<uint32_t>(ogg_page_serialno(&page)), ogg_page_granulepos(&page)};
+}
 
 uint64_t Le(const uint8_t* p, int bytes)
 {
@@ -62,6 +88,23 @@ std::vector<uint64_t> OggLinkStarts(ByteSource& source)
         at += kPageHeader + header[26] + body;
     }
     return starts;
+}
+
+std::optional<IntactOggPage> LastIntactOggPage(ByteSource& source, uint64_t size)
+{
+    for (const size_t tail : {kFirstTail, kTailBytes}) {
+        const size_t length = static_cast<size_t>(std::min<uint64_t>(tail, size));
+        std::vector<uint8_t> bytes(length);
+        if (source.readAt(size - length, bytes.data(), length) != length)
+            return std::nullopt;
+        for (size_t at = length >= 4 ? length - 3 : 0; at-- > 0;)
+            if (std::memcmp(bytes.data() + at, "OggS", 4) == 0)
+                if (const auto page = IntactPageAt(bytes, at))
+                    return page;
+        if (length == size)
+            break;
+    }
+    return std::nullopt;
 }
 
 std::optional<LastOggPages> ReadLastOggPages(ByteSource& source, uint64_t end)

@@ -21,6 +21,15 @@ struct LastOggPages {
 // pages.
 std::optional<LastOggPages> ReadLastOggPages(ByteSource& source, uint64_t end);
 
+struct IntactOggPage {
+    uint32_t serial = 0;
+    int64_t granule = -1;
+};
+
+// The last page of the source's `size` bytes whose checksum holds, looked
+// for in its last 16 KiB and then in as much as the largest page spans.
+std::optional<IntactOggPage> LastIntactOggPage(ByteSource& source, uint64_t size);
+
 // Offsets of the first pages of the links after the first (a run of
 // beginning-of-stream pages after other pages), found by walking the page
 // headers from the start; the walk stops at the first bytes that are no page.

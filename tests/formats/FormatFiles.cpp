@@ -96,6 +96,14 @@ Encoder Flac(const std::string& extra = "")
 {
     return [extra](const std::string& wav, const std::string& out) { return fixtures::EncodeFlac(wav, out, extra); };
 }
+// FLAC in Ogg written in one pass, as FFmpeg does: the stream information's
+// count stays 0.
+Encoder OggFlacInOnePass()
+{
+    return [](const std::string& wav, const std::string& out) {
+        return fixtures::Run("ffmpeg -nostdin -v error -y -i " + ShellQuote(wav) + " -c:a flac -f ogg " + ShellQuote(out));
+    };
+}
 Encoder Opus()
 {
     return [](const std::string& wav, const std::string& out) { return fixtures::EncodeOpus(wav, out); };
@@ -138,6 +146,7 @@ const std::vector<Recipe>& Recipes()
     static const std::vector<Recipe> recipes = {
         {"flac", "s44", ".flac", Flac(), {"", "", "flac", kTypeFlac, 44100, 2, true}, flac(2)},
         {"oggflac", "s44", ".oga", Flac("--ogg"), {"", "", "flac", kTypeFlac, 44100, 2, true}, flac(2)},
+        {"oggflac1pass", "s44", ".oga", OggFlacInOnePass(), {"", "", "flac", kTypeFlac, 44100, 2, true}, flac(2)},
         {"flac24x96", "s96", ".flac", Flac(), {"", "", "flac", kTypeFlac, 96000, 2, true}, flac(3)},
         {"flac24x192", "s192", ".flac", Flac(), {"", "", "flac", kTypeFlac, 192000, 1, true}, flac(3)},
         {"opus", "s44", ".opus", Opus(), {"", "", "opus", kTypeOpus, 48000, 2, false}, opus},

@@ -82,8 +82,11 @@ TEST(FormatHostile, RefusedOrPlaysWhatItHolds)
             auto decoder = decoders_test::OpenByTrial(path, kind);
             audio::DecoderOptions measure;
             measure.measureOnly = true;
-            if (auto measured = decoders_test::OpenWith(f.kind, path, measure))
+            // Measured, as the playlist does, then played from that open.
+            if (auto measured = decoders_test::OpenWith(f.kind, path, measure)) {
                 EXPECT_LE(measured->lengthFrames(), f.referenceFrames + 4096);
+                EXPECT_EQ(decoders_test::ReadAll(*measured).size(), measured->lengthFrames() * measured->channels());
+            }
             if (!decoder)
                 continue;
             EXPECT_LE(decoder->lengthFrames(), f.referenceFrames + 4096);

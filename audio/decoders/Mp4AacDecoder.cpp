@@ -5,10 +5,10 @@
 // placed by its timestamp, so a seek goes a few frames before the target and
 // drops what precedes it. The decoder's first frame fixes the format (an
 // implicitly signalled HE-AAC doubles the rate its header gives); a file
-// opened only to be measured takes the container's format and sets the
-// decoder up at the first read, which then must agree.
+// opened only to be measured takes the container's format, from its boxes
+// alone where it can, and sets demuxer and decoder up at the first read,
+// which then must agree.
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 #include <vector>
 
@@ -18,6 +18,7 @@
 #include "audio/decoders/ExactLengthDecoder.h"
 #include "audio/decoders/PendingSamples.h"
 #include "audio/decoders/FfmpegInput.h"
+#include "audio/decoders/Mp4Measure.h"
 
 namespace audio {
 namespace {
@@ -26,8 +27,6 @@ constexpr int kIoBufferBytes = 32768;
 // Frames decoded before a seek's target, so that the decoder's overlap with
 // earlier frames is that of a decode from the start.
 constexpr int64_t kWarmUpFrames = 3;
-// An AAC or ALAC packet never holds more frames than this.
-constexpr uint64_t kMostFramesPerPacket = 1 << 16;
 
 bool IsMp4Codec(AVCodecID id)
 {
@@ -38,19 +37,12 @@ bool IsAac(AVCodecID id)
     return id == AV_CODEC_ID_AAC;
 }
 
-// iTunes' gapless comment, " 0 priming padding count ..." in hexadecimal:
-// the count is the source's length, which FFmpeg leaves to us (it trims
-// the priming itself).
-std::optional<uint64_t> ItunesSourceFrames(const AVDictionary* metadata)
+// iTunes' gapless comment's count is the source's length, which FFmpeg
+// leaves to us (it trims the priming itself).
+std::optional<uint64_t> ItunesCommentFrames(const AVDictionary* metadata)
 {
     const AVDictionaryEntry* smpb = av_dict_get(metadata, "iTunSMPB", nullptr, 0);
-    unsigned long long zero = 0;
-    unsigned long long priming = 0;
-    unsigned long long padding = 0;
-    unsigned long long count = 0;
-    if (!smpb || std::sscanf(smpb->value, "%llx %llx %llx %llx", &zero, &priming, &padding, &count) != 4 || count == 0)
-        return std::nullopt;
-    return count;
+    return smpb ? ItunesSourceFrames(smpb->value) : std::nullopt;
 }
 
 class Mp4AacDecoder final : public ExactLengthDecoder {
@@ -59,6 +51,14 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
 
     bool open(bool measureOnly)
     {
+        if (const auto measured = measureOnly && !adts_ ? MeasureMp4(cursor_.source()) : std::nullopt) {
+            deferred_ = true;
+            type_ = measured->alac ? kTypeAlac : kTypeAac;
+            rate_ = measured->rate;
+            channels_ = measured->channels;
+            setLength(measured->frames);
+            return rate_ >= kLowestSourceRate && rate_ <= kHighestSourceRate && channels_ > 0 && lengthFrames() > 0;
+        }
         // The scan needs the demuxer alone: a decoder is costly to set up.
         if (!openInput(false))
             return false;
@@ -85,8 +85,8 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
         if (!adts_ && st.duration > 0)
             duration = std::min(duration, st.duration);
         uint64_t frames = static_cast<uint64_t>(av_rescale_q(duration, st.time_base, {1, static_cast<int>(rate_)}));
-        frames = std::min(frames, ItunesSourceFrames(in_->format->metadata).value_or(frames));
-        setLength(std::min(frames, packets * kMostFramesPerPacket));
+        frames = std::min(frames, ItunesCommentFrames(in_->format->metadata).value_or(frames));
+        setLength(std::min(frames, packets * kMostFramesPerMp4Packet));
         return lengthFrames() > 0;
     }
     uint32_t rate() const override { return rate_; }
@@ -94,7 +94,7 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
     uint32_t typeCode() const override { return type_; }
     uint32_t sourceBits() const override
     {
-        return type_ == kTypeAlac && in_->codec ? static_cast<uint32_t>(std::max(in_->codec->bits_per_raw_sample, 0))
+        return type_ == kTypeAlac && in_ && in_->codec ? static_cast<uint32_t>(std::max(in_->codec->bits_per_raw_sample, 0))
                                                 : 0;
     }
 
@@ -147,7 +147,7 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
             deferred_ = false;
             const uint32_t rate = rate_;
             const uint32_t channels = channels_;
-            failed_ = !backToStart() || !firstFrame() || rate_ != rate || channels_ != channels;
+            failed_ = !(in_ ? backToStart() : rewind()) || !firstFrame() || rate_ != rate || channels_ != channels;
         }
         return !failed_;
     }

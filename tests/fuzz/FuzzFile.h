@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <string>
 #include <unistd.h>
@@ -39,6 +40,23 @@ inline void Write(const std::string& path, const std::string& bytes) {
 inline std::string Read(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Seeds each empty corpus folder named on the fuzzer's command line: runs
+// every command with "SEED" replaced by a path in the folder.
+inline void SeedEmptyCorpora(int argc, char** argv, std::initializer_list<std::string> commands) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string folder = argv[i];
+        std::error_code error;
+        if (folder.empty() || folder[0] == '-' || !std::filesystem::is_directory(folder, error)
+            || !std::filesystem::is_empty(folder, error))
+            continue;
+        for (std::string command : commands) {
+            for (size_t at; (at = command.find("SEED")) != std::string::npos;)
+                command.replace(at, 4, folder + "/seed");
+            std::system(command.c_str());
+        }
+    }
 }
 
 // Stops the run with a finding that libFuzzer saves.

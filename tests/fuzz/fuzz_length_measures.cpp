@@ -5,8 +5,6 @@
 // fuzz-sources: audio/decoders/Mp4Measure.cpp audio/decoders/OggOpusLength.cpp audio/decoders/OggPages.cpp
 // fuzz-libs: opusfile opus ogg
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "audio/decoders/Mp4Measure.h"
@@ -17,19 +15,10 @@
 using fuzzfile::Check;
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    for (int i = 1; i < *argc; ++i) {
-        const std::string folder = (*argv)[i];
-        std::error_code error;
-        if (folder.empty() || folder[0] == '-' || !std::filesystem::is_directory(folder, error)
-            || !std::filesystem::is_empty(folder, error))
-            continue;
-        for (const char* seed : {"aac -f mp4 'SEED.m4a'", "alac -f mp4 'SEED-alac.m4a'", "libopus 'SEED.opus'"}) {
-            std::string command = "ffmpeg -nostdin -v quiet -f lavfi -i sine=frequency=440:duration=0.3 -ac 2 -c:a ";
-            command += seed;
-            command.replace(command.find("SEED"), 4, folder + "/seed");
-            std::system(command.c_str());
-        }
-    }
+    const std::string sine = "ffmpeg -nostdin -v quiet -f lavfi -i sine=frequency=440:duration=0.3 -ac 2 -c:a ";
+    fuzzfile::SeedEmptyCorpora(*argc, *argv,
+                               {sine + "aac -f mp4 'SEED.m4a'", sine + "alac -f mp4 'SEED-alac.m4a'",
+                                sine + "libopus 'SEED.opus'"});
     return 0;
 }
 

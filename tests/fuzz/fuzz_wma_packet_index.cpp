@@ -4,8 +4,6 @@
 // fuzz-sources: audio/decoders/FfmpegInput.cpp audio/decoders/WmaSource.cpp audio/decoders/WmaPacketIndex.cpp audio/decoders/AvFrameSamples.cpp
 // fuzz-libs: libavformat libavcodec libavutil
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "audio/decoders/WmaPacketIndex.h"
@@ -35,17 +33,9 @@ void CheckIndex(const audio::WmaPacketIndex& index) {
 
 // Seeds an empty corpus folder with small WMA 1 and 2 files.
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    for (int i = 1; i < *argc; ++i) {
-        const std::string folder = (*argv)[i];
-        std::error_code error;
-        if (folder.empty() || folder[0] == '-' || !std::filesystem::is_directory(folder, error)
-            || !std::filesystem::is_empty(folder, error))
-            continue;
-        for (const char* codec : {"wmav1", "wmav2"})
-            std::system(("ffmpeg -nostdin -v quiet -f lavfi -i sine=frequency=440:duration=0.4 -ac 2 -c:a "
-                         + std::string(codec) + " -b:a 32k -f asf '" + folder + "/seed-" + codec + ".wma'")
-                            .c_str());
-    }
+    const std::string sine = "ffmpeg -nostdin -v quiet -f lavfi -i sine=frequency=440:duration=0.4 -ac 2 -c:a ";
+    fuzzfile::SeedEmptyCorpora(*argc, *argv,
+                               {sine + "wmav1 -b:a 32k -f asf 'SEED-wmav1.wma'", sine + "wmav2 -b:a 32k -f asf 'SEED-wmav2.wma'"});
     return 0;
 }
 

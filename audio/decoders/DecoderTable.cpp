@@ -25,9 +25,13 @@ const DecoderEntry kTable[] = {
     {"flac", ChannelKind::File,
      [](const Source& s, const SourceHeader& h, const DecoderOptions&) { return OpenFlacDecoder(s, h); }},
     {"opus", ChannelKind::File,
-     [](const Source& s, const SourceHeader& h, const DecoderOptions& o) { return OpenOpusDecoder(s, h, o.measureOnly); }},
+     [](const Source& s, const SourceHeader& h, const DecoderOptions& o) {
+         return OpenOpusDecoder(s, h, o.measureOnly);
+     }},
     {"mp4", ChannelKind::File,
-     [](const Source& s, const SourceHeader& h, const DecoderOptions& o) { return OpenMp4Decoder(s, h, o.measureOnly); }},
+     [](const Source& s, const SourceHeader& h, const DecoderOptions& o) {
+         return OpenMp4Decoder(s, h, o.measureOnly);
+     }},
 };
 
 } // namespace

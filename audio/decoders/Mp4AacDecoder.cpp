@@ -94,8 +94,9 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
     uint32_t typeCode() const override { return type_; }
     uint32_t sourceBits() const override
     {
-        return type_ == kTypeAlac && in_ && in_->codec ? static_cast<uint32_t>(std::max(in_->codec->bits_per_raw_sample, 0))
-                                                : 0;
+        if (type_ != kTypeAlac || !in_ || !in_->codec)
+            return 0;
+        return static_cast<uint32_t>(std::max(in_->codec->bits_per_raw_sample, 0));
     }
 
   private:

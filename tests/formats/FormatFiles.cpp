@@ -101,7 +101,8 @@ Encoder Flac(const std::string& extra = "")
 Encoder OggFlacInOnePass()
 {
     return [](const std::string& wav, const std::string& out) {
-        return fixtures::Run("ffmpeg -nostdin -v error -y -i " + ShellQuote(wav) + " -c:a flac -f ogg " + ShellQuote(out));
+        return fixtures::Run("ffmpeg -nostdin -v error -y -i " + ShellQuote(wav) + " -c:a flac -f ogg "
+                             + ShellQuote(out));
     };
 }
 Encoder Opus()

@@ -24,7 +24,8 @@ struct FormatFile {
     std::string source;
 };
 
-// flac, oggflac, oggflac1pass (no count in its stream information), flac24x96, flac24x192, opus, opusmono, m4a, m4asmpb (iTunes'
+// flac, oggflac, oggflac1pass (no count in its stream information),
+// flac24x96, flac24x192, opus, opusmono, m4a, m4asmpb (iTunes'
 // gapless comment, no edit list), adts, alac, alac24x96.
 const std::vector<FormatFile>& FormatFiles();
 const FormatFile& FormatFileNamed(const std::string& name);

@@ -35,7 +35,8 @@ void CheckIndex(const audio::WmaPacketIndex& index) {
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     const std::string sine = "ffmpeg -nostdin -v quiet -f lavfi -i sine=frequency=440:duration=0.4 -ac 2 -c:a ";
     fuzzfile::SeedEmptyCorpora(*argc, *argv,
-                               {sine + "wmav1 -b:a 32k -f asf 'SEED-wmav1.wma'", sine + "wmav2 -b:a 32k -f asf 'SEED-wmav2.wma'"});
+                               {sine + "wmav1 -b:a 32k -f asf 'SEED-wmav1.wma'",
+                                sine + "wmav2 -b:a 32k -f asf 'SEED-wmav2.wma'"});
     return 0;
 }
 

@@ -1,29 +1,41 @@
 #include "audio/decoders/FlacFrameEnd.h"
 
+#include <array>
 #include <bit>
 
 namespace audio {
 namespace {
 
+// Byte-at-a-time tables of the frame checksums' polynomials: a frame's
+// CRC-16 runs over all its bytes.
+template <class T, unsigned Polynomial> constexpr std::array<T, 256> CrcTable()
+{
+    constexpr unsigned top = 1u << (8 * sizeof(T) - 1);
+    std::array<T, 256> table{};
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        unsigned crc = byte << (8 * sizeof(T) - 8);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = crc & top ? (crc << 1) ^ Polynomial : crc << 1;
+        table[byte] = static_cast<T>(crc);
+    }
+    return table;
+}
+
 uint8_t Crc8(const uint8_t* data, size_t size)
 {
+    static constexpr auto kTable = CrcTable<uint8_t, 0x07>();
     uint8_t crc = 0;
-    for (size_t i = 0; i < size; ++i) {
-        crc ^= data[i];
-        for (int bit = 0; bit < 8; ++bit)
-            crc = static_cast<uint8_t>(crc & 0x80 ? (crc << 1) ^ 0x07 : crc << 1);
-    }
+    for (size_t i = 0; i < size; ++i)
+        crc = kTable[crc ^ data[i]];
     return crc;
 }
 
 uint16_t Crc16(const uint8_t* data, size_t size)
 {
+    static constexpr auto kTable = CrcTable<uint16_t, 0x8005>();
     uint16_t crc = 0;
-    for (size_t i = 0; i < size; ++i) {
-        crc ^= static_cast<uint16_t>(data[i] << 8);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = static_cast<uint16_t>(crc & 0x8000 ? (crc << 1) ^ 0x8005 : crc << 1);
-    }
+    for (size_t i = 0; i < size; ++i)
+        crc = static_cast<uint16_t>(crc << 8 ^ kTable[(crc >> 8) ^ data[i]]);
     return crc;
 }
 

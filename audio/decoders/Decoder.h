@@ -47,8 +47,10 @@ std::unique_ptr<Decoder> OpenMpegDecoder(const std::shared_ptr<ByteSource>& sour
 // WAV, AIFF
 std::unique_ptr<Decoder> OpenSndfileDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header);
 std::unique_ptr<Decoder> OpenVorbisDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header);
-// FLAC, native or in Ogg.
-std::unique_ptr<Decoder> OpenFlacDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header);
+// FLAC, native or in Ogg. `measureOnly`: a native file whose tail bears its
+// count out is measured without libFLAC, which is set up at the first read.
+std::unique_ptr<Decoder> OpenFlacDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header,
+                                         bool measureOnly);
 // `measureOnly`: measured from the first and last pages where the file
 // allows, libopusfile opened at the first read.
 std::unique_ptr<Decoder> OpenOpusDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header,

@@ -23,8 +23,8 @@ namespace audio {
 using WmaPluginEntry = Decoder* (*)(ByteSource* source);
 using MidiPluginEntry = Decoder* (*)(ByteSource* source, uint32_t rate);
 // FLAC: native, or in Ogg with `ogg`. MP4 (AAC, ALAC), or raw AAC with
-// `adts`. `measureOnly` as in OpenMp4Decoder and OpenOpusDecoder.
-using FlacPluginEntry = Decoder* (*)(ByteSource* source, bool ogg);
+// `adts`. `measureOnly` as in their Open...Decoder calls.
+using FlacPluginEntry = Decoder* (*)(ByteSource* source, bool ogg, bool measureOnly);
 using OpusPluginEntry = Decoder* (*)(ByteSource* source, bool measureOnly);
 using Mp4PluginEntry = Decoder* (*)(ByteSource* source, bool adts, bool measureOnly);
 // A network stream of a kind FFmpeg decodes (AAC, Ogg Opus, ASF), from offset.
@@ -36,7 +36,7 @@ constexpr const char* kWmaPluginEntry = "nilo_open_wma_decoder_v3";
 constexpr const char* kStreamPluginEntry = "nilo_open_stream_decoder_v1";
 constexpr const char* kMp4PluginEntry = "nilo_open_mp4_decoder_v2";
 constexpr const char* kFlacPlugin = "nilo-flac.so";
-constexpr const char* kFlacPluginEntry = "nilo_open_flac_decoder_v1";
+constexpr const char* kFlacPluginEntry = "nilo_open_flac_decoder_v2";
 constexpr const char* kOpusPlugin = "nilo-opus.so";
 constexpr const char* kOpusPluginEntry = "nilo_open_opus_decoder_v2";
 constexpr const char* kMidiPlugin = "nilo-midi.so";

@@ -23,7 +23,9 @@ const DecoderEntry kTable[] = {
     {"midi", ChannelKind::Midi,
      [](const Source& s, const SourceHeader& h, const DecoderOptions& o) { return OpenMidiDecoder(s, h, o.rate); }},
     {"flac", ChannelKind::File,
-     [](const Source& s, const SourceHeader& h, const DecoderOptions&) { return OpenFlacDecoder(s, h); }},
+     [](const Source& s, const SourceHeader& h, const DecoderOptions& o) {
+         return OpenFlacDecoder(s, h, o.measureOnly);
+     }},
     {"opus", ChannelKind::File,
      [](const Source& s, const SourceHeader& h, const DecoderOptions& o) {
          return OpenOpusDecoder(s, h, o.measureOnly);

@@ -6,6 +6,7 @@
 #include <FLAC/stream_decoder.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "audio/AudioLibrary.h"
@@ -31,8 +32,14 @@ class FlacDecoder final : public ExactLengthDecoder {
     FlacDecoder(const FlacDecoder&) = delete;
     FlacDecoder& operator=(const FlacDecoder&) = delete;
 
-    bool open()
+    bool open(bool measureOnly)
     {
+        if (measureOnly && !ogg_ && ReadStreamInfo() && claimed_ > 0 && TailEndsAtClaim()) {
+            deferred_ = true;
+            setLength(claimed_);
+            return true;
+        }
+        rate_ = 0;
         if (!restart() || !FLAC__stream_decoder_process_until_end_of_metadata(flac_) || rate_ == 0)
             return false;
         const uint64_t borne = ogg_ ? LastPageFrames() : (claimed_ > 0 && TailEndsAtClaim() ? claimed_ : 0);
@@ -129,6 +136,56 @@ class FlacDecoder final : public ExactLengthDecoder {
             == FLAC__STREAM_DECODER_INIT_STATUS_OK;
     }
 
+    // A native stream's information block, read beside libFLAC, whose set-up
+    // a file opened to be measured does without when its tail bears the
+    // count out. The metadata blocks are walked by their headers, so a
+    // cover's bytes are never read.
+    bool ReadStreamInfo()
+    {
+        constexpr size_t kInfoBytes = 34;
+        uint8_t head[8 + kInfoBytes];
+        ByteSource& source = cursor_.source();
+        const uint64_t size = cursor_.size().value_or(0);
+        if (source.readAt(0, head, sizeof head) != sizeof head || std::memcmp(head, "fLaC", 4) != 0
+            || (head[4] & 0x7F) != 0 || (uint32_t{head[5]} << 16 | head[6] << 8 | head[7]) != kInfoBytes)
+            return false;
+        const uint8_t* info = head + 8;
+        const uint32_t rate = uint32_t{info[10]} << 12 | info[11] << 4 | info[12] >> 4;
+        const uint32_t channels = ((info[12] >> 1) & 0x07) + 1u;
+        if (rate < kLowestSourceRate || rate > kHighestSourceRate || channels > kMostChannels)
+            return false;
+        // The blocks must end within the file, as libFLAC needs them to.
+        uint64_t at = 8 + kInfoBytes;
+        for (bool last = (head[4] & 0x80) != 0; !last;) {
+            uint8_t block[4];
+            if (source.readAt(at, block, 4) != 4 || (block[0] & 0x7F) == 0x7F)
+                return false;
+            last = (block[0] & 0x80) != 0;
+            at += 4 + (uint32_t{block[1]} << 16 | block[2] << 8 | block[3]);
+            if (at > size)
+                return false;
+        }
+        const uint32_t minBlock = uint32_t{info[0]} << 8 | info[1];
+        const uint32_t maxBlock = uint32_t{info[2]} << 8 | info[3];
+        rate_ = rate;
+        channels_ = channels;
+        bits_ = ((info[12] & 0x01) << 4 | info[13] >> 4) + 1u;
+        claimed_ = uint64_t{info[13] & 0x0Fu} << 32 | uint32_t{info[14]} << 24 | info[15] << 16 | info[16] << 8 | info[17];
+        fixedBlock_ = minBlock == maxBlock ? maxBlock : 0;
+        maxFrameBytes_ = uint32_t{info[7]} << 16 | info[8] << 8 | info[9];
+        return true;
+    }
+
+    // A measured file's libFLAC, set up at its first use.
+    bool started()
+    {
+        if (deferred_) {
+            deferred_ = false;
+            failed_ = !restart() || !FLAC__stream_decoder_process_until_end_of_metadata(flac_);
+        }
+        return !failed_;
+    }
+
     // The file ends in an intact frame whose samples end at the claimed
     // count. Read beside the decoder, whose position stays where it is.
     bool TailEndsAtClaim()
@@ -174,6 +231,8 @@ class FlacDecoder final : public ExactLengthDecoder {
 
     size_t decode(float* out, size_t frames) override
     {
+        if (!started())
+            return 0;
         while (pendingAt_ >= pending_.size()) {
             pending_.clear();
             pendingAt_ = 0;
@@ -189,12 +248,17 @@ class FlacDecoder final : public ExactLengthDecoder {
 
     bool seekSource(uint64_t frame) override
     {
+        if (!started())
+            return false;
         pending_.clear();
         pendingAt_ = 0;
         return FLAC__stream_decoder_seek_absolute(flac_, frame);
     }
 
-    bool rewindSource() override { return restart() && FLAC__stream_decoder_process_until_end_of_metadata(flac_); }
+    bool rewindSource() override
+    {
+        return started() && restart() && FLAC__stream_decoder_process_until_end_of_metadata(flac_);
+    }
 
     SourceCursor cursor_;
     bool ogg_;
@@ -207,15 +271,17 @@ class FlacDecoder final : public ExactLengthDecoder {
     uint64_t maxFrameBytes_ = 0;
     std::vector<float> pending_;
     size_t pendingAt_ = 0;
+    bool deferred_ = false;
+    bool failed_ = false;
 };
 
 } // namespace
 } // namespace audio
 
-NILO_PLUGIN_ENTRY audio::Decoder* nilo_open_flac_decoder_v1(audio::ByteSource* source, bool ogg)
+NILO_PLUGIN_ENTRY audio::Decoder* nilo_open_flac_decoder_v2(audio::ByteSource* source, bool ogg, bool measureOnly)
 {
     if (!source)
         return nullptr;
     auto decoder = std::make_unique<audio::FlacDecoder>(*source, ogg);
-    return decoder->open() ? decoder.release() : nullptr;
+    return decoder->open(measureOnly) ? decoder.release() : nullptr;
 }

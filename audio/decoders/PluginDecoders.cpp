@@ -108,13 +108,14 @@ std::unique_ptr<Decoder> OpenWmaDecoder(const std::shared_ptr<ByteSource>& sourc
     return open ? Kept<SourceKeepingDecoder>(source, open(source.get())) : nullptr;
 }
 
-std::unique_ptr<Decoder> OpenFlacDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header)
+std::unique_ptr<Decoder> OpenFlacDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header,
+                                         bool measureOnly)
 {
     const bool native = header.afterId3v2 && header.startsWith("fLaC", 4, *header.afterId3v2);
     if (!native && !header.firstOggPacketIs("\x7f" "FLAC", 5))
         return nullptr;
     const auto open = PluginEntry<FlacPluginEntry>(kFlacPlugin, kFlacPluginEntry);
-    return open ? Kept<SourceKeepingDecoder>(source, open(source.get(), !native)) : nullptr;
+    return open ? Kept<SourceKeepingDecoder>(source, open(source.get(), !native, measureOnly)) : nullptr;
 }
 
 std::unique_ptr<Decoder> OpenOpusDecoder(const std::shared_ptr<ByteSource>& source, const SourceHeader& header,

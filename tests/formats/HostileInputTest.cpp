@@ -85,15 +85,17 @@ TEST(FormatHostile, RefusedOrPlaysWhatItHolds)
             // Measured, as the playlist does, then played from that open.
             if (auto measured = decoders_test::OpenWith(f.kind, path, measure)) {
                 EXPECT_LE(measured->lengthFrames(), f.referenceFrames + 4096);
-                if (v.shorter)
+                if (v.shorter) {
                     EXPECT_LT(measured->lengthFrames(), f.referenceFrames);
+                }
                 EXPECT_EQ(decoders_test::ReadAll(*measured).size(), measured->lengthFrames() * measured->channels());
             }
             if (!decoder)
                 continue;
             EXPECT_LE(decoder->lengthFrames(), f.referenceFrames + 4096);
-            if (v.shorter)
+            if (v.shorter) {
                 EXPECT_LT(decoder->lengthFrames(), f.referenceFrames);
+            }
             const std::vector<float> all = decoders_test::ReadAll(*decoder);
             EXPECT_EQ(all.size(), decoder->lengthFrames() * decoder->channels());
             for (float s : all)

@@ -4,8 +4,6 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include <malloc.h>
-
 #include <mutex>
 
 #include "audio/plugins/QuietAvLog.h"
@@ -26,16 +24,8 @@ FfmpegInput::~FfmpegInput()
 bool FfmpegInput::open(const char* demuxer, int bufferBytes, void* opaque, ReadBytes read, SeekBytes seek,
                        AcceptsCodec accepts)
 {
-    static std::once_flag setUp;
-    std::call_once(setUp, [] {
-        av_log_set_callback(QuietAvLog);
-        // A decoder allocates and zeroes a megabyte or more at each open. Freed,
-        // that memory stays in the heap for the next file instead of going
-        // back to the system and faulting in again page by page, which made
-        // reading a folder's lengths four times slower.
-        mallopt(M_MMAP_THRESHOLD, 4 << 20);
-        mallopt(M_TRIM_THRESHOLD, 8 << 20);
-    });
+    static std::once_flag quieted;
+    std::call_once(quieted, [] { av_log_set_callback(QuietAvLog); });
 
     const AVInputFormat* input = av_find_input_format(demuxer);
     auto* buffer = static_cast<unsigned char*>(av_malloc(static_cast<size_t>(bufferBytes)));

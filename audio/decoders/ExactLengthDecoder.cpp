@@ -10,8 +10,19 @@ constexpr size_t kDiscardChunk = 4096;
 
 } // namespace
 
+bool ExactLengthDecoder::ready()
+{
+    if (setUpPending_) {
+        setUpPending_ = false;
+        setUpFailed_ = !setUp();
+    }
+    return !setUpFailed_;
+}
+
 size_t ExactLengthDecoder::read(float* out, size_t frames)
 {
+    if (!ready())
+        sourceEnded_ = true;
     const uint64_t left = length_ - position_;
     const size_t wanted = static_cast<size_t>(std::min<uint64_t>(frames, left));
     const size_t width = channels();
@@ -33,7 +44,13 @@ bool ExactLengthDecoder::seek(uint64_t frame)
         return false;
     position_ = frame;
     sourceEnded_ = frame == length_;
-    if (sourceEnded_ || seekSource(frame))
+    if (sourceEnded_)
+        return true;
+    if (!ready()) {
+        sourceEnded_ = true;
+        return false;
+    }
+    if (seekSource(frame))
         return true;
     // A damaged source may not seek, but decoding again from the start still
     // reaches every frame it holds (and what it lacks is silence in a full

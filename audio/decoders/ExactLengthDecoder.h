@@ -23,11 +23,20 @@ class ExactLengthDecoder : public Decoder {
     // Back to the very start, however damaged the source (reopening it);
     // used when seekSource() fails, to decode up to the target instead.
     virtual bool rewindSource() { return false; }
+    // A decoder opened to be measured may put off setting up what playing
+    // needs: setUp() then runs once, before the first decode or seek, and
+    // when it fails the source gives nothing (silence to the length).
+    void deferSetUp() { setUpPending_ = true; }
+    virtual bool setUp() { return true; }
 
   private:
+    bool ready();
+
     uint64_t length_ = 0;
     uint64_t position_ = 0;
     bool sourceEnded_ = false;
+    bool setUpPending_ = false;
+    bool setUpFailed_ = false;
 };
 
 } // namespace audio

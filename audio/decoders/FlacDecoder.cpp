@@ -35,7 +35,7 @@ class FlacDecoder final : public ExactLengthDecoder {
     bool open(bool measureOnly)
     {
         if (measureOnly && !ogg_ && ReadStreamInfo() && claimed_ > 0 && TailEndsAtClaim()) {
-            deferred_ = true;
+            deferSetUp();
             setLength(claimed_);
             return true;
         }
@@ -88,16 +88,21 @@ class FlacDecoder final : public ExactLengthDecoder {
     {
         if (block->type != FLAC__METADATA_TYPE_STREAMINFO || Of(self).rate_ != 0)
             return;
-        const auto& info = block->data.stream_info;
+        Of(self).TakeStreamInfo(block->data.stream_info);
+    }
+    // False, taking nothing, for a rate or channel count beyond any.
+    bool TakeStreamInfo(const FLAC__StreamMetadata_StreamInfo& info)
+    {
         if (info.sample_rate < kLowestSourceRate || info.sample_rate > kHighestSourceRate || info.channels == 0
             || info.channels > kMostChannels)
-            return;
-        Of(self).rate_ = info.sample_rate;
-        Of(self).channels_ = info.channels;
-        Of(self).claimed_ = info.total_samples;
-        Of(self).bits_ = info.bits_per_sample;
-        Of(self).fixedBlock_ = info.min_blocksize == info.max_blocksize ? info.max_blocksize : 0;
-        Of(self).maxFrameBytes_ = info.max_framesize;
+            return false;
+        rate_ = info.sample_rate;
+        channels_ = info.channels;
+        claimed_ = info.total_samples;
+        bits_ = info.bits_per_sample;
+        fixedBlock_ = info.min_blocksize == info.max_blocksize ? info.max_blocksize : 0;
+        maxFrameBytes_ = info.max_framesize;
+        return true;
     }
     static FLAC__StreamDecoderWriteStatus Write(const FLAC__StreamDecoder*, const FLAC__Frame* frame,
                                                 const FLAC__int32* const planes[], void* self)
@@ -149,11 +154,6 @@ class FlacDecoder final : public ExactLengthDecoder {
         if (source.readAt(0, head, sizeof head) != sizeof head || std::memcmp(head, "fLaC", 4) != 0
             || (head[4] & 0x7F) != 0 || (uint32_t{head[5]} << 16 | head[6] << 8 | head[7]) != kInfoBytes)
             return false;
-        const uint8_t* info = head + 8;
-        const uint32_t rate = uint32_t{info[10]} << 12 | info[11] << 4 | info[12] >> 4;
-        const uint32_t channels = ((info[12] >> 1) & 0x07) + 1u;
-        if (rate < kLowestSourceRate || rate > kHighestSourceRate || channels > kMostChannels)
-            return false;
         // The blocks must end within the file, as libFLAC needs them to.
         uint64_t at = 8 + kInfoBytes;
         for (bool last = (head[4] & 0x80) != 0; !last;) {
@@ -165,26 +165,20 @@ class FlacDecoder final : public ExactLengthDecoder {
             if (at > size)
                 return false;
         }
-        const uint32_t minBlock = uint32_t{info[0]} << 8 | info[1];
-        const uint32_t maxBlock = uint32_t{info[2]} << 8 | info[3];
-        rate_ = rate;
-        channels_ = channels;
-        bits_ = ((info[12] & 0x01) << 4 | info[13] >> 4) + 1u;
-        claimed_ = uint64_t{info[13] & 0x0Fu} << 32 | uint32_t{info[14]} << 24 | info[15] << 16 | info[16] << 8 | info[17];
-        fixedBlock_ = minBlock == maxBlock ? maxBlock : 0;
-        maxFrameBytes_ = uint32_t{info[7]} << 16 | info[8] << 8 | info[9];
-        return true;
+        const uint8_t* p = head + 8;
+        FLAC__StreamMetadata_StreamInfo info{};
+        info.min_blocksize = uint32_t{p[0]} << 8 | p[1];
+        info.max_blocksize = uint32_t{p[2]} << 8 | p[3];
+        info.max_framesize = uint32_t{p[7]} << 16 | p[8] << 8 | p[9];
+        info.sample_rate = uint32_t{p[10]} << 12 | p[11] << 4 | p[12] >> 4;
+        info.channels = ((p[12] >> 1) & 0x07) + 1u;
+        info.bits_per_sample = ((p[12] & 0x01) << 4 | p[13] >> 4) + 1u;
+        info.total_samples = uint64_t{p[13] & 0x0Fu} << 32 | uint32_t{p[14]} << 24 | p[15] << 16 | p[16] << 8 | p[17];
+        return TakeStreamInfo(info);
     }
 
     // A measured file's libFLAC, set up at its first use.
-    bool started()
-    {
-        if (deferred_) {
-            deferred_ = false;
-            failed_ = !restart() || !FLAC__stream_decoder_process_until_end_of_metadata(flac_);
-        }
-        return !failed_;
-    }
+    bool setUp() override { return restart() && FLAC__stream_decoder_process_until_end_of_metadata(flac_); }
 
     // The file ends in an intact frame whose samples end at the claimed
     // count. Read beside the decoder, whose position stays where it is.
@@ -231,8 +225,6 @@ class FlacDecoder final : public ExactLengthDecoder {
 
     size_t decode(float* out, size_t frames) override
     {
-        if (!started())
-            return 0;
         while (pendingAt_ >= pending_.size()) {
             pending_.clear();
             pendingAt_ = 0;
@@ -248,17 +240,12 @@ class FlacDecoder final : public ExactLengthDecoder {
 
     bool seekSource(uint64_t frame) override
     {
-        if (!started())
-            return false;
         pending_.clear();
         pendingAt_ = 0;
         return FLAC__stream_decoder_seek_absolute(flac_, frame);
     }
 
-    bool rewindSource() override
-    {
-        return started() && restart() && FLAC__stream_decoder_process_until_end_of_metadata(flac_);
-    }
+    bool rewindSource() override { return restart() && FLAC__stream_decoder_process_until_end_of_metadata(flac_); }
 
     SourceCursor cursor_;
     bool ogg_;
@@ -271,8 +258,6 @@ class FlacDecoder final : public ExactLengthDecoder {
     uint64_t maxFrameBytes_ = 0;
     std::vector<float> pending_;
     size_t pendingAt_ = 0;
-    bool deferred_ = false;
-    bool failed_ = false;
 };
 
 } // namespace

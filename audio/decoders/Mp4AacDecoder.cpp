@@ -52,7 +52,7 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
     bool open(bool measureOnly)
     {
         if (const auto measured = measureOnly && !adts_ ? MeasureMp4(cursor_.source()) : std::nullopt) {
-            deferred_ = true;
+            deferSetUp();
             type_ = measured->alac ? kTypeAlac : kTypeAac;
             rate_ = measured->rate;
             channels_ = measured->channels;
@@ -73,7 +73,7 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
         if (packets == 0)
             return false;
         if (measureOnly) {
-            deferred_ = true;
+            deferSetUp();
             rate_ = static_cast<uint32_t>(std::max(par.sample_rate, 0));
             channels_ = static_cast<uint32_t>(std::max(par.ch_layout.nb_channels, 0));
             if (rate_ < kLowestSourceRate || rate_ > kHighestSourceRate || channels_ == 0)
@@ -142,15 +142,11 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
 
     // A measured file's decoder, set up at its first use; false when it
     // cannot be or gives another format than the container's.
-    bool started()
+    bool setUp() override
     {
-        if (deferred_) {
-            deferred_ = false;
-            const uint32_t rate = rate_;
-            const uint32_t channels = channels_;
-            failed_ = !(in_ ? backToStart() : rewind()) || !firstFrame() || rate_ != rate || channels_ != channels;
-        }
-        return !failed_;
+        const uint32_t rate = rate_;
+        const uint32_t channels = channels_;
+        return (in_ ? backToStart() : rewind()) && firstFrame() && rate_ == rate && channels_ == channels;
     }
 
     // A fresh demuxer and decoder at the start, where FFmpeg trims the
@@ -235,8 +231,6 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
 
     size_t decode(float* out, size_t frames) override
     {
-        if (!started())
-            return 0;
         while (pendingAt_ >= pending_.size()) {
             pending_.clear();
             pendingAt_ = 0;
@@ -271,8 +265,6 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
 
     bool seekSource(uint64_t frame) override
     {
-        if (!started())
-            return false;
         const AVStream& st = *in_->format->streams[in_->stream];
         const int64_t margin = kWarmUpFrames * std::max(in_->codec->frame_size, 1024);
         const int64_t from = static_cast<int64_t>(frame) - margin;
@@ -290,8 +282,6 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
 
     bool rewindSource() override
     {
-        if (!started())
-            return false;
         aligning_ = false;
         return rewind();
     }
@@ -308,8 +298,6 @@ class Mp4AacDecoder final : public ExactLengthDecoder {
     bool ended_ = false;
     bool aligning_ = false;
     int64_t target_ = 0;
-    bool deferred_ = false;
-    bool failed_ = false;
 };
 
 } // namespace

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -16,6 +15,39 @@ constexpr uint32_t Fourcc(const char (&name)[5])
 {
     return uint32_t(uint8_t(name[0])) << 24 | uint32_t(uint8_t(name[1])) << 16 | uint32_t(uint8_t(name[2])) << 8
         | uint8_t(name[3]);
+}
+
+struct BoxHeader {
+    uint32_t type = 0;
+    uint64_t headerBytes = 0;
+    uint64_t size = 0;
+};
+
+// The header of a box whose first `have` bytes are at `h` and which may take
+// up `room` bytes. Sizes 1 (a 64-bit size follows) and 0 (to the end) are
+// understood.
+std::optional<BoxHeader> ReadBoxHeader(const uint8_t* h, uint64_t have, uint64_t room)
+{
+    const auto be = [h](int from, int count) {
+        uint64_t v = 0;
+        for (int i = from; i < from + count; ++i)
+            v = v << 8 | h[i];
+        return v;
+    };
+    if (have < 8 || room < 8)
+        return std::nullopt;
+    BoxHeader box{uint32_t(be(4, 4)), 8, be(0, 4)};
+    if (box.size == 1) {
+        if (have < 16 || room < 16)
+            return std::nullopt;
+        box.size = be(8, 8);
+        box.headerBytes = 16;
+    } else if (box.size == 0) {
+        box.size = room;
+    }
+    if (box.size < box.headerBytes || box.size > room)
+        return std::nullopt;
+    return box;
 }
 
 struct Box {
@@ -44,21 +76,11 @@ class Movie {
     // The box at `at`, within `end`; `at` moves past it.
     std::optional<Box> next(size_t& at, size_t end) const
     {
-        if (end > bytes_.size() || at >= end || end - at < 8)
+        const auto header = end <= bytes_.size() && at < end ? ReadBoxHeader(bytes_.data() + at, end - at, end - at)
+                                                             : std::nullopt;
+        if (!header)
             return std::nullopt;
-        uint64_t size = be(at, 4);
-        size_t header = 8;
-        if (size == 1) {
-            if (end - at < 16)
-                return std::nullopt;
-            size = be(at + 8, 8);
-            header = 16;
-        } else if (size == 0) {
-            size = end - at;
-        }
-        if (size < header || size > end - at)
-            return std::nullopt;
-        Box box{uint32_t(be(at + 4, 4)), at + header, at + size_t(size)};
+        Box box{header->type, at + size_t(header->headerBytes), at + size_t(header->size)};
         at = box.end;
         return box;
     }
@@ -445,32 +467,20 @@ std::optional<Mp4Measure> MeasureMp4(ByteSource& source)
         return std::nullopt;
     // The movie box among the file's top-level boxes, wherever it is.
     for (uint64_t at = 0; *size - at >= 8;) {
-        uint8_t header[16];
-        if (source.readAt(at, header, 16) < 8)
+        uint8_t bytes[16];
+        const auto box = ReadBoxHeader(bytes, source.readAt(at, bytes, 16), *size - at);
+        if (!box)
             return std::nullopt;
-        uint64_t boxSize = 0;
-        for (int i = 0; i < 4; ++i)
-            boxSize = boxSize << 8 | header[i];
-        uint64_t headerBytes = 8;
-        if (boxSize == 1) {
-            boxSize = 0;
-            for (int i = 8; i < 16; ++i)
-                boxSize = boxSize << 8 | header[i];
-            headerBytes = 16;
-        } else if (boxSize == 0) {
-            boxSize = *size - at;
-        }
-        if (boxSize < headerBytes || boxSize > *size - at)
-            return std::nullopt;
-        if (std::memcmp(header + 4, "moov", 4) == 0) {
-            if (boxSize - headerBytes < 8 || boxSize - headerBytes > kLargestMovie)
+        if (box->type == Fourcc("moov")) {
+            const uint64_t body = box->size - box->headerBytes;
+            if (body < 8 || body > kLargestMovie)
                 return std::nullopt;
-            std::vector<uint8_t> bytes(size_t(boxSize - headerBytes));
-            if (source.readAt(at + headerBytes, bytes.data(), bytes.size()) != bytes.size())
+            std::vector<uint8_t> movie(size_t(body), 0);
+            if (source.readAt(at + box->headerBytes, movie.data(), movie.size()) != movie.size())
                 return std::nullopt;
-            return Measure(Movie(std::move(bytes)), *size);
+            return Measure(Movie(std::move(movie)), *size);
         }
-        at += boxSize;
+        at += box->size;
     }
     return std::nullopt;
 }

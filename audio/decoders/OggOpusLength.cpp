@@ -5,8 +5,6 @@
 #include <opus/opusfile.h>
 
 #include <algorithm>
-#include <cstring>
-#include <vector>
 
 #include "audio/decoders/OggPages.h"
 

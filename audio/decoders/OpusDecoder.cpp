@@ -30,7 +30,7 @@ class OpusDecoder final : public ExactLengthDecoder {
     bool open(bool measureOnly)
     {
         if (const auto measured = measureOnly ? MeasureOggOpus(cursor_.source()) : std::nullopt) {
-            deferred_ = true;
+            deferSetUp();
             channels_ = measured->channels;
             setLength(std::min(measured->frames, cursor_.size().value_or(0) * kMostFramesPerByte));
             return channels_ > 0 && lengthFrames() > 0;
@@ -86,19 +86,10 @@ class OpusDecoder final : public ExactLengthDecoder {
 
     // A measured file's libopusfile, opened at its first use; false when
     // it cannot be or finds other channels than the measure.
-    bool started()
-    {
-        if (deferred_) {
-            deferred_ = false;
-            failed_ = !reopen() || op_channel_count(file_, 0) != static_cast<int>(channels_);
-        }
-        return !failed_;
-    }
+    bool setUp() override { return reopen() && op_channel_count(file_, 0) == static_cast<int>(channels_); }
 
     size_t decode(float* out, size_t frames) override
     {
-        if (!started())
-            return 0;
         // Holes in the data are skipped; each consumes input, but the count
         // is bounded anyway.
         for (int attempt = 0; attempt < 64; ++attempt) {
@@ -117,17 +108,12 @@ class OpusDecoder final : public ExactLengthDecoder {
         return 0;
     }
 
-    bool seekSource(uint64_t frame) override
-    {
-        return started() && op_pcm_seek(file_, static_cast<ogg_int64_t>(frame)) == 0;
-    }
-    bool rewindSource() override { return started() && reopen(); }
+    bool seekSource(uint64_t frame) override { return op_pcm_seek(file_, static_cast<ogg_int64_t>(frame)) == 0; }
+    bool rewindSource() override { return reopen(); }
 
     SourceCursor cursor_;
     OggOpusFile* file_ = nullptr;
     uint32_t channels_ = 0;
-    bool deferred_ = false;
-    bool failed_ = false;
 };
 
 } // namespace
